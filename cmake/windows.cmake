@@ -1,0 +1,24 @@
+# Windows build: the 32-bit GUI executable, statically linked so that it imports only system
+# DLLs, and the test programs that run under Wine.
+set(WINDOWS_LINK_OPTIONS -static -static-libgcc -static-libstdc++)
+
+add_executable(Uninstall_Quillmap WIN32 ${PROGRAM_SOURCES} ${CMAKE_SOURCE_DIR}/resources/program.rc)
+target_include_directories(Uninstall_Quillmap PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/resources)
+target_compile_options(Uninstall_Quillmap PRIVATE ${PROGRAM_COMPILE_OPTIONS} -Os -ffunction-sections -fdata-sections)
+target_link_options(Uninstall_Quillmap PRIVATE ${WINDOWS_LINK_OPTIONS} -s -Wl,--gc-sections)
+target_link_libraries(Uninstall_Quillmap PRIVATE shell32 advapi32 gdi32 user32 kernel32)
+
+# GoogleTest from the system's source tree, built with the cross compiler.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Wine runs in a throwaway prefix of this build, never the person's own ~/.wine.
+set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(WINE_ENVIRONMENT
+    WINEPREFIX=${WINE_PREFIX} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+    LOCPATH=${CMAKE_BINARY_DIR}/locale LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
+add_test(NAME wine.prefix
+         COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix ${WINE_PREFIX} win64 ${CMAKE_BINARY_DIR}/locale)
+set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine LABELS "contract;e2e" RUN_SERIAL TRUE)

@@ -1,0 +1,34 @@
+// What the command-line splitter relies on about WideCharToMultiByte with CP_ACP: Windows-1252
+// bytes for German text, and failure (0) when the text with its terminator does not fit.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "win32.h"
+
+TEST(WideCharToMultiByte, ConvertsGermanTextToWindows1252) {
+  const WCHAR wide[] = {u'L', 0x00E4, u'n', u'g', u'e', 0x00DF, 0x20AC, 0};
+  char narrow[16];
+  memset(narrow, 0x5A, sizeof narrow);
+  int written = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide, -1, narrow, 15, nullptr, nullptr);
+  EXPECT_EQ(8, written);  // the terminator is counted
+  EXPECT_STREQ("L\xE4nge\xDF\x80", narrow);
+}
+
+TEST(WideCharToMultiByte, FailsWhenTheTextDoesNotFit) {
+  WCHAR wide[301];
+  for (int i = 0; i < 300; ++i) wide[i] = u'x';
+  wide[300] = 0;
+  char narrow[260];
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(0, WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide, -1, narrow, 259, nullptr, nullptr));
+  EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
+}
+
+TEST(WideCharToMultiByte, ExactFitWithTerminatorSucceeds) {
+  WCHAR wide[259];
+  for (int i = 0; i < 258; ++i) wide[i] = u'k';
+  wide[258] = 0;
+  char narrow[260];
+  EXPECT_EQ(259, WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide, -1, narrow, 259, nullptr, nullptr));
+  EXPECT_EQ(258u, strlen(narrow));
+}
