@@ -44,3 +44,13 @@ extern char ProgramName[260];        // module file name without folder and exte
 
 // Splits the command line into Args/ArgCount and derives ProgramName. Called once.
 void InitEnvironment();
+
+// ---- Start-up checks and the uninstall ---------------------------------------------------------
+extern char TargetLayoutKey[260];  // the eight-character key, set after the start-up checks
+extern char WindowTitle[260];      // the status window's title, set in the copy running in TEMP
+
+// Validates the key and makes sure the program runs from TEMP: true to go on with the
+// uninstall, false to end (refused, relocated, or the relocation failed).
+bool CheckStartAndRelocate();
+// The uninstall itself, run in the TEMP copy with the status window open.
+void RunUninstall();
