@@ -82,6 +82,8 @@ ShellAllocatorUse ShellAllocator();
 // Under WOW64 (winsim::SetWow64), while redirection is on, the system directory and all below
 // it is the SysWOW64 directory for every file call of the program.
 bool FsRedirectionDisabled();
+// What the last successful Wow64DisableWow64FsRedirection handed out; null before.
+const void* FsRedirectionValueHandedOut();
 
 // ---- Started programs ----------------------------------------------------------------------
 struct ProcessStart {

@@ -17,6 +17,7 @@ std::string SystemWow64Directory;
 std::string WindowsDirectory;
 std::map<int, std::string> SpecialFolders;
 bool RedirectionOff = false;
+PVOID HandedOut = nullptr;
 
 // The values Wow64DisableWow64FsRedirection hands out: the state before the call.
 PVOID const WasEnabled = (PVOID)(uintptr_t)0x64640000;
@@ -88,6 +89,7 @@ void ResetFolders() {
   SpecialFolders[CSIDL_PROGRAM_FILES] = "C:\\Program Files";
   SpecialFolders[CSIDL_DESKTOPDIRECTORY] = "C:\\Users\\Tester\\Desktop";
   RedirectionOff = false;
+  HandedOut = nullptr;
   Allocator.Reset();
 }
 
@@ -126,6 +128,7 @@ ShellAllocatorUse ShellAllocator() {
 }
 
 bool FsRedirectionDisabled() { return RedirectionOff; }
+const void* FsRedirectionValueHandedOut() { return HandedOut; }
 
 }  // namespace winsim
 
@@ -191,7 +194,7 @@ BOOL WINAPI Wow64DisableWow64FsRedirection(PVOID* oldValue) {
     SetLastError(ERROR_INVALID_FUNCTION);
     return FALSE;
   }
-  *oldValue = RedirectionOff ? WasDisabled : WasEnabled;
+  *oldValue = HandedOut = RedirectionOff ? WasDisabled : WasEnabled;
   RedirectionOff = true;
   return TRUE;
 }
