@@ -192,7 +192,7 @@ uint32_t ProgramFileError(const char* path) {
 void AddFile(const std::string& path, const std::string& contents, uint32_t attributes) {
   ParsedPath parsed = Parse(path.c_str(), false);
   if (!parsed.valid || parsed.root) return;
-  AddFoldersFor(path.substr(0, path.find_last_of("\\/")));
+  AddFoldersFor(path.substr(0, path.find_last_of("\\/") + 1));
   Entry& entry = Tree[parsed.key];
   entry = Entry();
   entry.name = parsed.name;

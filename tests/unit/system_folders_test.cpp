@@ -93,6 +93,8 @@ struct FolderCase {
   std::string installDir;
 };
 
+void PrintTo(const FolderCase& c, std::ostream* out) { *out << c.what; }
+
 class FolderCases : public SystemFolders, public ::testing::WithParamInterface<FolderCase> {};
 
 // Run under WOW64, so that all three folders are filled. The folder buffers are globals that
