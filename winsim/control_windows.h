@@ -9,15 +9,21 @@
 //                     decimal id of a system icon
 //   FormatMessageA    the message id in decimal    returns 0
 //
-// The stand-in window manager, as the program meets it:
-// - A new window is invalid as a whole, with its background to erase. ShowWindow makes it
-//   visible; it paints nothing by itself.
+// The stand-in window manager, as the program meets it (the same as Wine's in the order of
+// the messages that matter; see tests/contract/window_paint_test.cpp):
+// - CreateWindowExA sends WM_NCCREATE and WM_CREATE (lParam 0: no CREATESTRUCT). A new window
+//   is invalid as a whole, with its background to erase.
+// - ShowWindow that makes a window visible erases its background at once (WM_ERASEBKGND) but
+//   does not paint it; ResizeWindow does the same for a visible window of a CS_HREDRAW or
+//   CS_VREDRAW class. InvalidateRect only marks the window.
 // - UpdateWindow sends WM_PAINT to the window procedure at once when the window is visible
-//   and invalid; BeginPaint first sends WM_ERASEBKGND when erasing is pending, and validates.
+//   and invalid; BeginPaint first sends WM_ERASEBKGND when erasing is still pending, and
+//   validates the window.
 // - DefWindowProcA: WM_ERASEBKGND fills the client area with the class brush (see Erasures)
-//   and returns 1; WM_CLOSE destroys the window, which sends WM_DESTROY; everything else 0.
-// - Windows with a caption and a sizing frame have a client area 16 pixels narrower and 39
-//   pixels lower than the window; others have a client area of the window's size.
+//   and returns 1 (0 without a brush); WM_NCCREATE returns TRUE; WM_CLOSE destroys the window,
+//   which sends WM_DESTROY and WM_NCDESTROY; everything else returns 0.
+// - Windows with a caption and a sizing frame have a client area 8 pixels narrower and 27
+//   pixels lower than the window, as under Wine; others have a client area of the window's size.
 // - MessageBoxA is modal: before it returns, every visible invalid window is painted, as the
 //   box's own message loop would do on the platform.
 #pragma once

@@ -90,8 +90,8 @@ void SetSize(size_t index, int width, int height) {
   WindowList[index].height = height;
   DWORD framed = WS_CAPTION | WS_THICKFRAME;
   bool hasFrame = (WindowList[index].style & framed) == framed;
-  int clientWidth = hasFrame ? width - 16 : width;
-  int clientHeight = hasFrame ? height - 39 : height;
+  int clientWidth = hasFrame ? width - 8 : width;
+  int clientHeight = hasFrame ? height - 27 : height;
   WindowStates[index].clientWidth = clientWidth > 0 ? clientWidth : 0;
   WindowStates[index].clientHeight = clientHeight > 0 ? clientHeight : 0;
 }
@@ -99,8 +99,20 @@ void SetSize(size_t index, int width, int height) {
 void Destroy(size_t index) {
   if (WindowList[index].destroyed) return;
   Send(index, WM_DESTROY, 0, 0);
+  Send(index, WM_NCDESTROY, 0, 0);
   WindowList[index].destroyed = true;
   WindowList[index].visible = false;
+}
+
+// The background is erased at once, outside of any WM_PAINT, when a window is shown or resized.
+// A procedure that leaves it (result 0) gets fErase in its next BeginPaint.
+void EraseNow(size_t index) {
+  if (!WindowList[index].erasePending) return;
+  HDC dc = (HDC)(uintptr_t)(0x40000 + NextWindowDc++);
+  WindowDcs[dc] = DeviceContext{HandleOf(index), true};
+  WindowList[index].erasePending = Send(index, WM_ERASEBKGND, (WPARAM)dc, 0) == 0;
+  WindowDcs.erase(dc);
+  BackgroundModes.erase(dc);
 }
 
 // What the modal loop of a message box does for the windows behind it.
@@ -158,6 +170,7 @@ void ResizeWindow(HWND window, int width, int height) {
   if (classStyle & (CS_HREDRAW | CS_VREDRAW)) {
     record.invalid = true;
     record.erasePending = true;
+    if (record.visible) EraseNow((size_t)index);
   }
 }
 
@@ -230,7 +243,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     if (detail::Folded(Classes[i].className) == detail::Folded(name)) classIndex = i;
   }
   if (classIndex == Classes.size()) {
-    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
     return nullptr;
   }
   if (parent != nullptr && LiveIndexOf(parent) < 0) {
@@ -278,6 +291,7 @@ BOOL WINAPI ShowWindow(HWND window, int command) {
   bool wasVisible = record.visible;
   record.visible = command != SW_HIDE;
   record.lastShowCommand = command;
+  if (!wasVisible && record.visible) EraseNow((size_t)index);
   return wasVisible ? TRUE : FALSE;
 }
 

@@ -57,6 +57,7 @@ int FormatText(char* dest, size_t destSize, const char* format, va_list args) {
   // wvsprintfA knows no destination size; it gets a buffer of its own full limit, so that a
   // smaller destination is never overrun.
   char formatted[PlatformFormatLimit];
+  // Its count is not used: for a cut result it is one more than the characters stored (Wine).
   wvsprintfA(formatted, format, args);
   formatted[sizeof formatted - 1] = 0;
   if (formatted[0] == 0) return CopyBounded(dest, destSize, format);

@@ -183,7 +183,8 @@ TEST_F(StatusWindow, FailedCreationLeavesNoWindowAndStillSucceeds) {
     const char* what;
     const char* function;
   };
-  for (Case c : {Case{"registration failed", "RegisterClassExA"}, Case{"creation failed", "CreateWindowExA"}}) {
+  for (Case c : {Case{"registration failed", "RegisterClassExA"},
+                 Case{"creation failed", "CreateWindowExA"}}) {
     winsim::Reset();
     SetUp();
     winsim::FailCall(c.function, "*", ERROR_NOT_ENOUGH_MEMORY);
