@@ -1,8 +1,9 @@
 // Test control of winsim: how a test sets up the stand-in platform and inspects what the
 // program did to it. Everything here is host-only and never seen by the program.
 //
-// Every test starts from winsim::Reset(): an empty registry and file system, no windows, no
-// recorded calls, no injected failures, and the defaults of each area below.
+// Every test starts from winsim::Reset(): an empty registry, a file system of only the standard
+// folders (control_files.h), no windows, no recorded calls, no injected failures, and the
+// defaults of each area below.
 #pragma once
 
 #include <stdint.h>
