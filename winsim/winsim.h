@@ -95,6 +95,7 @@ typedef intptr_t(WINAPI* FARPROC)();
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_CHILD_MUST_BE_VOLATILE 1021L
 #define ERROR_MR_MID_NOT_FOUND 317L
+#define ERROR_BAD_PATHNAME 161L
 #define ERROR_BAD_EXE_FORMAT 193L
 
 // ---- Registry --------------------------------------------------------------------------------
