@@ -17,6 +17,9 @@ namespace {
 const char KeyboardLayoutPath[] = "Keyboard Layout";
 const char DeleteFailedText[] = "Warnung:\nFehler beim Löschen des Registry-Keys %s - %s";
 const char RecreateFailedText[] = "Warnung:\nFehler beim Wiedererstellen des Registry-Keys %s - %s";
+// A value that cannot be written is an entry lost from the user's list: it is reported, and the
+// other values are still written.
+const char WriteFailedText[] = "Warnung:\nFehler beim Schreiben des Registry-Werts %s\\%s - %s";
 
 // Numbers from 0 to this one are carried over; entries numbered otherwise are dropped.
 const int32_t LastNumber = 201;
@@ -131,7 +134,9 @@ void WritePreload(HKEY layouts) {
     return;
   }
   for (uint32_t i = 0; i < newpreloadcount; ++i) {
-    RegistrySetString(preload, NewPreloadList[i].name, NewPreloadList[i].layout);
+    if (!RegistrySetString(preload, NewPreloadList[i].name, NewPreloadList[i].layout)) {
+      SetLayoutError(WriteFailedText, KeyboardLayoutPath, "Preload", NewPreloadList[i].name);
+    }
   }
   RegCloseKey(preload);
 }
@@ -150,8 +155,9 @@ void WriteSubstitutes(HKEY layouts) {
   for (int pass = 0; pass < 2; ++pass) {
     for (uint32_t i = 0; i < NewSubstituteCount; ++i) {
       const SubstituteEntry& entry = NewSubstituteList[i];
-      if (IsStandardLayoutKey(entry.name) == (pass == 0)) {
-        RegistrySetString(substitutes, entry.name, entry.layout);
+      if (IsStandardLayoutKey(entry.name) != (pass == 0)) continue;
+      if (!RegistrySetString(substitutes, entry.name, entry.layout)) {
+        SetLayoutError(WriteFailedText, KeyboardLayoutPath, "Substitutes", entry.name);
       }
     }
   }

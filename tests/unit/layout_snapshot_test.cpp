@@ -11,34 +11,21 @@
 #include "app/app.h"
 #include "layouts/layouts.h"
 #include "support/case_name.h"
+#include "support/layout_scenario.h"
 #include "winsim/control.h"
 
 namespace {
 
-const char PreloadKey[] = "HKCU\\Keyboard Layout\\Preload";
-const char SubstitutesKey[] = "HKCU\\Keyboard Layout\\Substitutes";
-const char LayoutsKey[] = "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts";
+using layout_scenario::LayoutsKey;
+using layout_scenario::PreloadKey;
+using layout_scenario::Stage;
+using layout_scenario::SubstitutesKey;
 
-typedef std::vector<std::pair<std::string, std::string>> Values;
-// A machine layout: its key and its "Layout File" ("" for none).
-typedef std::vector<std::pair<std::string, std::string>> Layouts;
+typedef layout_scenario::Values Values;
+typedef layout_scenario::Values Layouts;  // a machine layout's key and its "Layout File"
 typedef std::vector<std::pair<std::string, std::string>> Faults;  // function, subject
 
 void SetTarget(const char* key) { snprintf(TargetLayoutKey, sizeof TargetLayoutKey, "%s", key); }
-
-void Stage(const Values& preload, const Values& substitutes, const Layouts& layouts) {
-  winsim::CreateRegistryKey(PreloadKey);
-  winsim::CreateRegistryKey(SubstitutesKey);
-  winsim::CreateRegistryKey(LayoutsKey);
-  for (const auto& value : preload) winsim::SetRegistryString(PreloadKey, value.first, value.second);
-  for (const auto& value : substitutes) winsim::SetRegistryString(SubstitutesKey, value.first, value.second);
-  for (const auto& layout : layouts) {
-    const std::string key = std::string(LayoutsKey) + "\\" + layout.first;
-    winsim::CreateRegistryKey(key);
-    winsim::SetRegistryString(key, "Layout Text", "Deutsch");
-    if (!layout.second.empty()) winsim::SetRegistryString(key, "Layout File", layout.second);
-  }
-}
 
 // "name=layout -> substitute #number", with " irregular" when the name is not canonical.
 std::vector<std::string> DescribePreload() {
