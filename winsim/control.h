@@ -25,11 +25,12 @@ std::vector<std::string> CallsNamed(const std::string& function);  // only lines
 void ClearCalls();
 
 // ---- Failure injection -------------------------------------------------------------------------
-// The next `times` calls of `function` whose subject matches `subject` fail with `error`
-// (times < 0: every such call). The subject of each function is documented with its area
-// (for registry calls the full key path, for file calls the path, ...); "*" matches any subject.
+// After `skip` matching calls have gone through, the next `times` calls of `function` whose
+// subject matches `subject` fail with `error` (times < 0: every such call). The subject of
+// each function is documented with its area (for registry calls the full key path, for file
+// calls the path, ...); "*" matches any subject.
 void FailCall(const std::string& function, const std::string& subject, uint32_t error,
-              int times = -1);
+              int times = -1, int skip = 0);
 
 // ---- Heap -------------------------------------------------------------------------------------
 // Blocks from HeapAlloc live until Reset(), like the process heap until the process ends.

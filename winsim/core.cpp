@@ -15,6 +15,7 @@ struct Failure {
   std::string subject;
   uint32_t error;
   int remaining;  // < 0: unlimited
+  int skip;       // matching calls still to let through
 };
 
 std::vector<std::string>& CallRecord() {
@@ -51,6 +52,10 @@ bool Injected(const std::string& function, const std::string& subject, uint32_t*
   for (Failure& failure : Failures()) {
     if (failure.function != function || failure.remaining == 0) continue;
     if (failure.subject != "*" && Folded(failure.subject) != Folded(subject)) continue;
+    if (failure.skip > 0) {
+      --failure.skip;
+      continue;
+    }
     if (failure.remaining > 0) --failure.remaining;
     *error = failure.error;
     return true;
@@ -98,8 +103,8 @@ std::vector<std::string> CallsNamed(const std::string& function) {
 void ClearCalls() { CallRecord().clear(); }
 
 void FailCall(const std::string& function, const std::string& subject, uint32_t error,
-              int times) {
-  Failures().push_back(Failure{function, subject, error, times});
+              int times, int skip) {
+  Failures().push_back(Failure{function, subject, error, times, skip});
 }
 
 size_t LiveHeapBlocks() { return HeapBlocks().size(); }

@@ -12,10 +12,13 @@ extern char MessageText[32000];  // the text of the last box shown
 extern char StatusLine[501];     // the status window's current line
 
 // Formats into dest (destSize bytes, always terminated) with the conversion %s; see ui/messages.cpp.
+// A text that does not fit is cut at the end of dest; the result is the number of characters
+// stored.
 int FormatText(char* dest, size_t destSize, const char* format, va_list args);
 // Turns the thread's last error into ErrorText; call it right after the failing call.
 WORD LastErrorText();
 // Copies source to dest (destSize bytes), each control character but CR and LF becoming CR LF.
+// What does not fit is left out, never half of a CR LF pair; dest is always terminated.
 void ControlCharsToLineBreaks(char* dest, size_t destSize, const char* source);
 
 int ShowMessageBox(const char* text, const char* caption, UINT style);
