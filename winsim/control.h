@@ -34,6 +34,7 @@ void FailCall(const std::string& function, const std::string& subject, uint32_t 
 
 // ---- Heap -------------------------------------------------------------------------------------
 // Blocks from HeapAlloc live until Reset(), like the process heap until the process ends.
+// FailCall("HeapAlloc", "<size in bytes>", 0) makes such allocations return null.
 size_t LiveHeapBlocks();
 
 // ---- Process and module ------------------------------------------------------------------------

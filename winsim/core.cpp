@@ -120,6 +120,8 @@ void WINAPI SetLastError(DWORD errorCode) { winsim::LastError = errorCode; }
 HANDLE WINAPI GetProcessHeap(void) { return (HANDLE)(uintptr_t)0x7000; }
 
 LPVOID WINAPI HeapAlloc(HANDLE, DWORD flags, size_t bytes) {
+  uint32_t error;
+  if (winsim::detail::Injected("HeapAlloc", std::to_string(bytes), &error)) return nullptr;
   void* block = (flags & HEAP_ZERO_MEMORY) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
   if (block) winsim::HeapBlocks().insert(block);
   return block;

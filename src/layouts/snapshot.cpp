@@ -1,0 +1,229 @@
+// The layout configuration snapshot: the user's Preload and Substitutes lists and the machine's
+// German keyboard layouts, read once before anything is changed.
+#include <stdarg.h>
+#include <string.h>
+
+#include "app/app.h"
+#include "layouts/layouts.h"
+#include "registry/registry.h"
+
+PreloadEntry PreloadList[MaxPreloadEntries];
+uint32_t PreloadCount;
+InstalledLayout LayoutCatalog[MaxInstalledLayouts];
+uint32_t LayoutCount;
+int32_t TargetIndex = -1;
+char LayoutErrorText[1000];
+
+namespace {
+
+const char PreloadPath[] = "Keyboard Layout\\Preload";
+const char SubstitutesPath[] = "Keyboard Layout\\Substitutes";
+const char LayoutsPath[] = "System\\CurrentControlSet\\Control\\Keyboard Layouts";
+
+// The language part of a layout key for German in Germany, Switzerland, Austria, Liechtenstein.
+const char* const GermanLanguages[] = {"0407", "0807", "0C07", "1407"};
+
+const char UserKeyFailedText[] = "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\%s";
+const char OutOfMemoryText[] = "Nicht genug Speicher für die Liste der Tastaturbelegungen.";
+
+void FormatList(char* buffer, size_t size, const char* format, va_list arguments) {
+  char text[1025];  // wvsprintfA writes at most 1024 bytes, the terminator included
+  wvsprintfA(text, format, arguments);
+  text[sizeof text - 1] = 0;
+  size_t length = strlen(text);
+  if (length > size - 1) length = size - 1;
+  memcpy(buffer, text, length);
+  buffer[length] = 0;
+}
+
+bool IsGermanLayoutKey(const char* name) {
+  if (strlen(name) < 8) return false;
+  for (const char* language : GermanLanguages) {
+    if (memcmp(name + 4, language, 4) == 0) return true;
+  }
+  return false;
+}
+
+bool ReadPreload() {
+  HKEY preload = RegistryOpenKey(HKEY_CURRENT_USER, PreloadPath);
+  if (preload == nullptr) {
+    SetLayoutError(UserKeyFailedText, PreloadPath);
+    return false;
+  }
+  bool result = true;
+  DWORD count = RegistryCountValues(preload);
+  for (DWORD index = 0; index < count && result; ++index) {
+    if (!RegistryEnumValue(preload, index)) continue;
+    // A longer list cannot be rewritten without losing the entries behind the hundredth: the
+    // uninstall must refuse before it changes anything.
+    if (PreloadCount >= CountOf(PreloadList)) {
+      SetLayoutError(
+          "Die Liste der Tastaturbelegungen (HKEY_CURRENT_USER\\%s) hat mehr als %d Einträge.\n"
+          "So viele kann die Deinstallation nicht bearbeiten; es wurde nichts geändert.",
+          PreloadPath, (int)CountOf(PreloadList));
+      result = false;
+      break;
+    }
+    PreloadEntry& entry = PreloadList[PreloadCount];
+    entry.name = HeapText(ValueName);
+    entry.layout = HeapText(ValueData);
+    if (entry.name == nullptr || entry.layout == nullptr) {
+      SetLayoutError(OutOfMemoryText);
+      result = false;
+      break;
+    }
+    entry.number = ParseDecimal(entry.name);
+    char rendered[16];
+    FormatBounded(rendered, sizeof rendered, "%d", entry.number);
+    entry.canonical = strcmp(rendered, entry.name) == 0;
+    ++PreloadCount;
+  }
+  RegCloseKey(preload);
+  return result;
+}
+
+bool ReadSubstitutes() {
+  HKEY substitutes = RegistryOpenKey(HKEY_CURRENT_USER, SubstitutesPath);
+  if (substitutes == nullptr) {
+    SetLayoutError(UserKeyFailedText, SubstitutesPath);
+    return false;
+  }
+  bool result = true;
+  DWORD count = RegistryCountValues(substitutes);
+  for (DWORD index = 0; index < count && result; ++index) {
+    if (!RegistryEnumValue(substitutes, index)) continue;
+    for (uint32_t i = 0; i < PreloadCount; ++i) {
+      if (strcmp(PreloadList[i].layout, ValueName) != 0) continue;
+      PreloadList[i].substitute = HeapText(ValueData);
+      if (PreloadList[i].substitute == nullptr) {
+        SetLayoutError(OutOfMemoryText);
+        result = false;
+      }
+      break;
+    }
+  }
+  RegCloseKey(substitutes);
+  return result;
+}
+
+// Reads the "Layout File" of the catalogue entry at LayoutCount from its subkey.
+bool ReadLayoutFile(HKEY layouts, InstalledLayout& entry) {
+  HKEY layout = RegistryOpenKey(layouts, entry.key);
+  if (layout == nullptr) {
+    SetLayoutError("Fehler beim Öffnen des Registry-Subkeys %s - %s", LayoutsPath, entry.key);
+    return false;
+  }
+  bool result = true;
+  DWORD count = RegistryCountValues(layout);
+  for (DWORD index = 0; index < count; ++index) {
+    if (!RegistryEnumValue(layout, index) || strcmp(ValueName, "Layout File") != 0) continue;
+    entry.layoutFile = HeapText(ValueData);
+    if (entry.layoutFile == nullptr) {
+      SetLayoutError(OutOfMemoryText);
+      result = false;
+      break;
+    }
+  }
+  RegCloseKey(layout);
+  return result;
+}
+
+bool ReadMachineLayouts() {
+  HKEY layouts = RegistryOpenKey(HKEY_LOCAL_MACHINE, LayoutsPath);
+  if (layouts == nullptr) {
+    SetLayoutError("Fehler beim Öffnen des Registry-Keys HKEY_LOCAL_MACHINE\\%s", LayoutsPath);
+    return false;
+  }
+  bool result = true;
+  DWORD count = RegistryCountSubkeys(layouts);
+  for (DWORD index = 0; index < count && result; ++index) {
+    if (!RegistryEnumSubkey(layouts, index) || !IsGermanLayoutKey(SubkeyName)) continue;
+    if (LayoutCount >= CountOf(LayoutCatalog)) {
+      SetLayoutError(
+          "Unter HKEY_LOCAL_MACHINE\\%s sind mehr als %d deutsche Tastaturbelegungen eingetragen.\n"
+          "So viele kann die Deinstallation nicht bearbeiten; es wurde nichts geändert.",
+          LayoutsPath, (int)CountOf(LayoutCatalog));
+      result = false;
+      break;
+    }
+    if (SameLayoutKey(TargetLayoutKey, SubkeyName)) TargetIndex = (int32_t)LayoutCount;
+    InstalledLayout& entry = LayoutCatalog[LayoutCount];
+    entry.key = HeapText(SubkeyName);
+    if (entry.key == nullptr) {
+      SetLayoutError(OutOfMemoryText);
+      result = false;
+      break;
+    }
+    if (!ReadLayoutFile(layouts, entry)) {
+      result = false;
+      break;
+    }
+    ++LayoutCount;
+  }
+  RegCloseKey(layouts);
+  return result;
+}
+
+}  // namespace
+
+void FormatBounded(char* buffer, size_t size, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  FormatList(buffer, size, format, arguments);
+  va_end(arguments);
+}
+
+void SetLayoutError(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  FormatList(LayoutErrorText, sizeof LayoutErrorText, format, arguments);
+  va_end(arguments);
+}
+
+const char* HeapText(const char* text) {
+  size_t size = strlen(text) + 1;
+  char* copy = (char*)HeapAlloc(GetProcessHeap(), 0, size);
+  if (copy != nullptr) memcpy(copy, text, size);
+  return copy;
+}
+
+bool SameLayoutKey(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    char x = (*a >= 'A' && *a <= 'Z') ? (char)(*a - 'A' + 'a') : *a;
+    char y = (*b >= 'A' && *b <= 'Z') ? (char)(*b - 'A' + 'a') : *b;
+    if (x != y) return false;
+    if (x == 0) return true;
+  }
+}
+
+bool IsStandardLayoutKey(const char* key) {
+  return key != nullptr && strlen(key) == 8 && memcmp(key, "00000", 5) == 0;
+}
+
+// Skips leading blanks, takes one minus sign, then every digit up to the end; other characters
+// are passed over. The value wraps in 32 bits.
+int32_t ParseDecimal(const char* text) {
+  while (*text == ' ') ++text;
+  bool negative = *text == '-';
+  if (negative) ++text;
+  uint32_t value = 0;
+  for (; *text != 0; ++text) {
+    if (*text >= '0' && *text <= '9') value = value * 10 + (uint32_t)(*text - '0');
+  }
+  return (int32_t)(negative ? 0u - value : value);
+}
+
+// Only the first failure is reported: what was read before it stays but is not used.
+bool LoadLayoutConfiguration() {
+  memset(PreloadList, 0, sizeof PreloadList);
+  PreloadCount = 0;
+  memset(LayoutCatalog, 0, sizeof LayoutCatalog);
+  LayoutCount = 0;
+  memset(NewPreloadList, 0, sizeof NewPreloadList);
+  newpreloadcount = 0;
+  memset(NewSubstituteList, 0, sizeof NewSubstituteList);
+  NewSubstituteCount = 0;
+  TargetIndex = -1;
+  TargetNotInPreload = false;
+  return ReadPreload() && ReadSubstitutes() && ReadMachineLayouts();
+}
