@@ -70,6 +70,10 @@ char NarrowFromWide(char16_t c) {
 
 }  // namespace
 
+namespace detail {
+bool Wow64Process() { return Wow64; }
+}  // namespace detail
+
 void SetCommandLine(const std::u16string& commandLine) { CommandLine = commandLine; }
 void SetModuleFileName(const std::string& path) { ModuleFileName = path; }
 void SetWow64(bool isWow64) { Wow64 = isWow64; }
