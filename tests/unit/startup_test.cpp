@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "files/files.h"
 #include "support/case_name.h"
 #include "winsim/control.h"
 
@@ -16,7 +17,12 @@ const char TempFolder[] = "C:\\Users\\Tester\\AppData\\Local\\Temp\\";
 const char TempCopy[] = "C:\\Users\\Tester\\AppData\\Local\\Temp\\Uninstall_Quillmap.exe";
 const char Caption[] = "Uninstall_Quillmap";
 
-std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+// Windows-1252 bytes below 0x80 and from 0xA0 on are the same numbers in UTF-16.
+std::u16string Wide(const std::string& text) {
+  std::u16string wide;
+  for (unsigned char c : text) wide += (char16_t)c;
+  return wide;
+}
 
 class StartUp : public ::testing::Test {
  protected:
@@ -173,8 +179,8 @@ TEST_F(StartUp, TempTooLongForTheCopysNameIsReportedLikeAFailedCopy) {
 
 TEST_F(StartUp, TheCopyInTempGoesOnWithItsTitleAndRedirectionStillOff) {
   winsim::SetWow64(true);
+  IsWow64 = true;
   // The module path and TEMP differ only in the case of letters.
-  ShutdownDone = false;
   winsim::SetModuleFileName("c:\\users\\TESTER\\appdata\\local\\temp\\Uninstall_Quillmap.exe");
   winsim::SetCommandLine(u"\"c:\\users\\TESTER\\appdata\\local\\temp\\Uninstall_Quillmap.exe\" a0010407");
   InitEnvironment();
@@ -185,12 +191,16 @@ TEST_F(StartUp, TheCopyInTempGoesOnWithItsTitleAndRedirectionStillOff) {
   EXPECT_TRUE(winsim::ProcessStarts().empty());
   EXPECT_TRUE(winsim::FsRedirectionDisabled());
   EXPECT_TRUE(winsim::CallsNamed("Wow64RevertWow64FsRedirection").empty());
+  RestoreFsRedirection();
+  IsWow64 = false;
 }
 
 TEST_F(StartUp, LongProgramNameCutsTheTitleInsideItsBuffer) {
   std::string name(240, 'n');
-  winsim::SetModuleFileName(std::string(TempFolder) + name + ".exe");
-  winsim::SetCommandLine(Wide("\"" + std::string(TempFolder) + name + ".exe\" a0010407"));
+  winsim::AddFolder("C:\\T");
+  winsim::SetTempPath("C:\\T\\");
+  winsim::SetModuleFileName("C:\\T\\" + name + ".exe");
+  winsim::SetCommandLine(Wide("\"C:\\T\\" + name + ".exe\" a0010407"));
   InitEnvironment();
   EXPECT_TRUE(CheckStartAndRelocate());
   EXPECT_EQ(259u, strlen(WindowTitle));

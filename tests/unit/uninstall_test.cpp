@@ -26,7 +26,7 @@ const char Layouts[] = "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layou
 const char TargetKey[] = "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\a0010407";
 const char Preload[] = "HKCU\\Keyboard Layout\\Preload";
 const char Substitutes[] = "HKCU\\Keyboard Layout\\Substitutes";
-const char Uninstall[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char UninstallKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char Entry[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tastaturbelegung Deutsch (R7-Belegung V1.06)";
 
 const char Layout[] = "Deutsch (R7-Belegung V1.06)";
@@ -86,7 +86,7 @@ class Uninstall : public ::testing::Test {
     winsim::SetRegistryString(Substitutes, "d0010407", "a0010407");
     winsim::SetRegistryString(Entry, "DisplayName", "Tastaturbelegung Deutsch (R7-Belegung V1.06)");
     winsim::SetRegistryString(Entry + std::string("\\Details"), "Note", "below the entry");
-    winsim::SetRegistryString(Uninstall + std::string("\\Other Program"), "DisplayName", "Other Program");
+    winsim::SetRegistryString(UninstallKey + std::string("\\Other Program"), "DisplayName", "Other Program");
   }
 
   void Run() {
@@ -290,7 +290,7 @@ TEST_F(Uninstall, GoesOnToTheEnd) {
        {{std::string(ProductFolder) + "\\notes.txt", ProductFolder}}},
       {"Uninstall entry cannot be deleted", [] { winsim::FailCall("RegDeleteKeyA", Entry, ERROR_ACCESS_DENIED); }, {},
        {Confirmation(), Done()}, {{}, false, false, true}},
-      {"Uninstall key cannot be opened", [] { winsim::FailCall("RegCreateKeyExA", Uninstall, ERROR_ACCESS_DENIED); }, {},
+      {"Uninstall key cannot be opened", [] { winsim::FailCall("RegCreateKeyExA", UninstallKey, ERROR_ACCESS_DENIED); }, {},
        {Confirmation(), Done()}, {{}, false, false, true}},
       {"self-deletion cannot be scheduled", [] { winsim::FailCall("MoveFileExA", TempCopy, ERROR_ACCESS_DENIED); }, {},
        {Confirmation(), Done()}, {{}, false, false, false, false}},
@@ -298,8 +298,8 @@ TEST_F(Uninstall, GoesOnToTheEnd) {
   for (const GoesOn& run : runs) {
     winsim::Reset();
     SetUp();
+    run.arrange();  // before WOW64 is switched on, so that no redirection applies to it
     winsim::SetWow64(run.wow64);
-    run.arrange();
     winsim::ClearCalls();
     for (int answer : run.answers) winsim::QueueMessageBoxAnswer(answer);
     Run();
@@ -323,13 +323,14 @@ TEST_F(Uninstall, GoesOnToTheEnd) {
     EXPECT_EQ(run.remains.targetKey, winsim::KeyExists(TargetKey)) << run.what;
     EXPECT_TRUE(winsim::KeyExists(Layouts + std::string("\\00000407"))) << run.what;
     using Strings = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(run.remains.preloadUntouched ? Strings{{"1", "00000407"}, {"2", "d0010407"}} : Strings{{"1", "00000407"}},
-              winsim::RegistryStrings(Preload))
+    const Strings preload =
+        run.remains.preloadUntouched ? Strings{{"1", "00000407"}, {"2", "d0010407"}} : Strings{{"1", "00000407"}};
+    EXPECT_EQ(preload, winsim::RegistryStrings(Preload))
         << run.what;
     EXPECT_TRUE(winsim::KeyExists(Substitutes)) << run.what;
     EXPECT_TRUE(winsim::RegistryStrings(Substitutes).empty()) << run.what;
     EXPECT_EQ(run.remains.entry, winsim::KeyExists(Entry)) << run.what;
-    EXPECT_TRUE(winsim::KeyExists(Uninstall + std::string("\\Other Program"))) << run.what;
+    EXPECT_TRUE(winsim::KeyExists(UninstallKey + std::string("\\Other Program"))) << run.what;
     EXPECT_EQ(run.wow64 ? 1u : 0u, winsim::CallsNamed("Wow64RevertWow64FsRedirection").size()) << run.what;
     EXPECT_TRUE(winsim::OpenHandles().empty()) << run.what;
     EXPECT_TRUE(winsim::OpenKeyHandles().empty()) << run.what;
