@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "app/app.h"
+#include "ui/ui.h"
 
 HINSTANCE AppInstance = nullptr;
 int ShowCommand = 0;
@@ -148,6 +149,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   AppInstance = instance;
   ShowCommand = showCommand;
   InitEnvironment();
+  if (CheckStartAndRelocate()) {
+    // Goes on without a window when it cannot be created: the boxes then have no owner.
+    CreateStatusWindow();
+    RunUninstall();
+  }
   ShutdownApp();
   return 0;
 }

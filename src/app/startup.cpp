@@ -1,5 +1,109 @@
 // The start-up checks and the self-relocation into TEMP.
+//
+// The installed uninstaller must be deletable by the uninstall, so it never does the work
+// itself: it validates the key, copies itself into TEMP, starts the copy with the same key and
+// ends. Only the copy, recognised by running from TEMP, goes on to the status window.
+#include <string.h>
+
 #include "app/app.h"
+#include "files/files.h"
+#include "ui/ui.h"
 
 char TargetLayoutKey[260];
 char WindowTitle[260];
+
+namespace {
+
+// Compares the first `length` bytes, A-Z matching a-z and nothing else.
+bool StartsWithIgnoringAsciiCase(const char* text, const char* prefix, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    char a = text[i], b = prefix[i];
+    if (a >= 'A' && a <= 'Z') a = (char)(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z') b = (char)(b - 'A' + 'a');
+    if (a != b) return false;
+  }
+  return true;
+}
+
+const char* FileNamePart(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p != 0; ++p) {
+    if (*p == ':' || *p == '/' || *p == '\\') name = p + 1;
+  }
+  return name;
+}
+
+bool KeyIsAcceptable() {
+  if (ArgCount != 1) {
+    ShowWarning("Deinstallationsprogramm nicht mit gültigem Registry-Key die Tastatur aufgerufen (Angabe fehlt)");
+    return false;
+  }
+  strncpy(TargetLayoutKey, Args[0], sizeof TargetLayoutKey - 1);
+  TargetLayoutKey[sizeof TargetLayoutKey - 1] = 0;
+  if (strlen(TargetLayoutKey) != 8) {
+    ShowWarning("Deinstallationsprogramm nicht mit gültigem Registry-Key die Tastatur aufgerufen (Länge nicht 8 Zeichen):\n%s",
+                TargetLayoutKey);
+    return false;
+  }
+  if (memcmp(TargetLayoutKey + 4, "0407", 4) != 0) {
+    ShowWarning("Deinstallationsprogramm nicht mit gültigem Registry-Key die Tastatur aufgerufen (endet nicht in \"0407\", also kein deutsches Layout):\n%s",
+                TargetLayoutKey);
+    return false;
+  }
+  if (strcmp(TargetLayoutKey, "00000407") == 0) {
+    ShowWarning("Deinstallationsprogramm nicht mit gültigem Registry-Key die Tastatur aufgerufen (Schlüssel für Standardtastatur: nicht deinstallierbar):\n%s",
+                TargetLayoutKey);
+    return false;
+  }
+  return true;
+}
+
+void FormatInto(char* dest, size_t destSize, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  FormatText(dest, destSize, format, args);
+  va_end(args);
+}
+
+}  // namespace
+
+bool CheckStartAndRelocate() {
+  if (!KeyIsAcceptable()) return false;
+  LocateSystemFolders();
+
+  char tempPath[260];
+  char modulePath[260];
+  memset(tempPath, 0, sizeof tempPath);
+  memset(modulePath, 0, sizeof modulePath);
+  DWORD tempLength = GetTempPathA(sizeof tempPath, tempPath);
+  // A TEMP path the platform could not deliver whole would make "\" or a cut folder the target.
+  bool tempKnown = tempLength > 0 && tempLength < sizeof tempPath;
+  if (tempKnown) AppendBackslash(tempPath, sizeof tempPath);
+  DWORD moduleLength = GetModuleFileNameA(AppInstance, modulePath, sizeof modulePath);
+  modulePath[sizeof modulePath - 1] = 0;
+
+  if (tempKnown && moduleLength > 0 && StartsWithIgnoringAsciiCase(modulePath, tempPath, strlen(tempPath))) {
+    FormatInto(WindowTitle, sizeof WindowTitle, "%s V%s - Tastaturtreiber-Deinstallation", ProgramName,
+               ProductVersionText);
+    return true;
+  }
+
+  // The copy keeps the module's own file name. When TEMP plus that name does not fit a path,
+  // there is no place to copy to: that is reported like a failed copy.
+  const char* fileName = FileNamePart(modulePath);
+  size_t tempUsed = strlen(tempPath);
+  bool copyPathFits = tempKnown && tempUsed + strlen(fileName) < sizeof tempPath;
+  if (copyPathFits) memcpy(tempPath + tempUsed, fileName, strlen(fileName) + 1);
+  if (!copyPathFits || !CopyFileReported(modulePath, tempPath)) {
+    ShowWarning("Deinstallationsprogramm kann nicht in ein temporäres Verzeichnis kopiert werden, um sein Original löschen zu können");
+    RestoreFsRedirection();
+    return false;
+  }
+  if (!LaunchProgram(tempPath, Args[0])) {
+    ShowWarning("Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten, um sein Original löschen zu können");
+    RestoreFsRedirection();
+    return false;
+  }
+  RestoreFsRedirection();
+  return false;
+}
