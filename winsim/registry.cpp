@@ -342,9 +342,10 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD, LPSTR, DWORD, 
   Key* key = Lookup(parent, &parentAccess);
   ParsedName name = Parse(subKey);
   *result = nullptr;
-  // Wine creates a subkey also through a handle opened for reading only.
+  // The platform wants KEY_CREATE_SUB_KEY on the parent's handle, as its documentation says;
+  // Wine does not check it, so a program tested only there could pass a read-only handle.
   LSTATUS status = Begin("RegCreateKeyExA", key, JoinedPath(PathOf(parent, key), name.parts),
-                         Hex(access), 0, 0);
+                         Hex(access), parentAccess, KEY_CREATE_SUB_KEY);
   if (status != ERROR_SUCCESS) return status;
   if (name.status != ERROR_SUCCESS) return name.status;
   DWORD how = REG_OPENED_EXISTING_KEY;

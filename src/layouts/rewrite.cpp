@@ -123,15 +123,16 @@ bool BuildNewPreloadList() {
   return true;
 }
 
-void WritePreload(HKEY layouts) {
+// False when the old Preload key could not be deleted: its values are still there.
+bool WritePreload(HKEY layouts) {
   if (!RegistryDeleteTree(layouts, "Preload")) {
     SetLayoutError(DeleteFailedText, KeyboardLayoutPath, "Preload");
-    return;
+    return false;
   }
   HKEY preload = RegistryCreateKey(layouts, "Preload");
   if (preload == nullptr) {
     SetLayoutError(RecreateFailedText, KeyboardLayoutPath, "Preload");
-    return;
+    return true;
   }
   for (uint32_t i = 0; i < newpreloadcount; ++i) {
     if (!RegistrySetString(preload, NewPreloadList[i].name, NewPreloadList[i].layout)) {
@@ -139,6 +140,7 @@ void WritePreload(HKEY layouts) {
     }
   }
   RegCloseKey(preload);
+  return true;
 }
 
 void WriteSubstitutes(HKEY layouts) {
@@ -198,15 +200,18 @@ bool WriteLayoutLists() {
     return false;
   }
   LayoutErrorText[0] = 0;
-  HKEY layouts = RegistryOpenKey(HKEY_CURRENT_USER, KeyboardLayoutPath);
+  // Preload and Substitutes are created again below this handle, which needs the right to
+  // create subkeys: a read-only handle would leave the user without both lists.
+  HKEY layouts = RegistryOpenKeyAllAccess(HKEY_CURRENT_USER, KeyboardLayoutPath);
   if (layouts == nullptr) {
     SetLayoutError("Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\%s",
                    KeyboardLayoutPath);
     return false;
   }
-  // A failure with Preload does not keep Substitutes from being rewritten.
-  WritePreload(layouts);
-  WriteSubstitutes(layouts);
+  // Substitutes is rewritten also when Preload could not be created again or written. But when
+  // the old Preload could not even be deleted, its entries still name the old substitute ids,
+  // and new Substitutes would tie them to other layouts: then Substitutes stays as it is.
+  if (WritePreload(layouts)) WriteSubstitutes(layouts);
   RegCloseKey(layouts);
   return LayoutErrorText[0] == 0;
 }

@@ -273,16 +273,17 @@ INSTANTIATE_TEST_SUITE_P(
                  true, Earlier, false,
                  "Warnung:\nFehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\Keyboard Layout",
                  OldPreload, OldSubstitutes, true},
-        // The stray subkey goes; the key with its values survives the failed deletion.
+        // The stray subkey goes; the key with its values survives the failed deletion. Its entries
+        // still name the old substitute ids, so Substitutes is left as it was, not rewritten.
         FailCase{"Preload cannot be deleted", Target, {}, {{"RegDeleteKeyA", Preload}}, true, Earlier, false,
-                 DeletePreloadFailed, OldPreload, NewSubstitutes},
+                 DeletePreloadFailed, OldPreload, OldSubstitutes},
         FailCase{"Preload cannot be opened for deletion", Target, {}, {{"RegOpenKeyExA", Preload}}, true,
-                 Earlier, false, DeletePreloadFailed, OldPreload, NewSubstitutes, true},
+                 Earlier, false, DeletePreloadFailed, OldPreload, OldSubstitutes, true},
         FailCase{"Substitutes cannot be deleted", Target, {}, {{"RegDeleteKeyA", Substitutes}}, true, Earlier,
                  false, DeleteSubstitutesFailed, NewPreload, OldSubstitutes},
-        FailCase{"neither key can be deleted: the later message stays", Target, {},
+        FailCase{"Preload not deleted: Substitutes is not even tried", Target, {},
                  {{"RegDeleteKeyA", Preload}, {"RegDeleteKeyA", Substitutes}}, true, Earlier, false,
-                 DeleteSubstitutesFailed, OldPreload, OldSubstitutes},
+                 DeletePreloadFailed, OldPreload, OldSubstitutes},
         FailCase{"Preload cannot be created again", Target, {}, {{"RegCreateKeyExA", Preload}}, true, Earlier,
                  false, CreatePreloadFailed, std::nullopt, NewSubstitutes},
         FailCase{"Substitutes cannot be created again", Target, {}, {{"RegCreateKeyExA", Substitutes}}, true,
