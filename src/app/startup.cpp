@@ -58,13 +58,6 @@ bool KeyIsAcceptable() {
   return true;
 }
 
-void FormatInto(char* dest, size_t destSize, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  FormatText(dest, destSize, format, args);
-  va_end(args);
-}
-
 }  // namespace
 
 bool CheckStartAndRelocate() {

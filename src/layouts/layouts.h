@@ -54,8 +54,6 @@ bool RemoveTargetFromPreload();
 bool WriteLayoutLists();
 
 // ---- Shared by the snapshot and the rewrite ----------------------------------------------------
-// Formats into buffer, cut to its size; at most 1023 characters (wvsprintfA's own limit).
-void FormatBounded(char* buffer, size_t size, const char* format, ...);
 // LayoutErrorText = the formatted message.
 void SetLayoutError(const char* format, ...);
 // A copy on the process heap that lives to the end of the run; null when memory is short.

@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "layouts/layouts.h"
 #include "registry/registry.h"
+#include "ui/ui.h"
 
 PreloadEntry NewPreloadList[MaxPreloadEntries];
 uint32_t newpreloadcount;
@@ -87,7 +88,7 @@ bool CarryOver(const Positions& at) {
         id = PreloadList[at.standard].layout;
       } else {
         char text[16];
-        FormatBounded(text, sizeof text, "d%03lx0407", serial++);
+        FormatInto(text, sizeof text, "d%03lx0407", serial++);
         id = HeapText(text);
         if (id == nullptr) return false;
       }
@@ -111,7 +112,7 @@ bool BuildNewPreloadList() {
           continue;
         }
         char name[16];
-        FormatBounded(name, sizeof name, "%d", entry.newPosition);
+        FormatInto(name, sizeof name, "%d", entry.newPosition);
         if (count >= CountOf(NewPreloadList)) return false;
         NewPreloadList[count].name = HeapText(name);
         NewPreloadList[count].layout = entry.newLayout;

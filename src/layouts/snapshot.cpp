@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "layouts/layouts.h"
 #include "registry/registry.h"
+#include "ui/ui.h"
 
 PreloadEntry PreloadList[MaxPreloadEntries];
 uint32_t PreloadCount;
@@ -25,16 +26,6 @@ const char* const GermanLanguages[] = {"0407", "0807", "0C07", "1407"};
 
 const char UserKeyFailedText[] = "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\%s";
 const char OutOfMemoryText[] = "Nicht genug Speicher für die Liste der Tastaturbelegungen.";
-
-void FormatList(char* buffer, size_t size, const char* format, va_list arguments) {
-  char text[1025];  // wvsprintfA writes at most 1024 bytes, the terminator included
-  wvsprintfA(text, format, arguments);
-  text[sizeof text - 1] = 0;
-  size_t length = strlen(text);
-  if (length > size - 1) length = size - 1;
-  memcpy(buffer, text, length);
-  buffer[length] = 0;
-}
 
 bool IsGermanLayoutKey(const char* name) {
   if (strlen(name) < 8) return false;
@@ -74,7 +65,7 @@ bool ReadPreload() {
     }
     entry.number = ParseDecimal(entry.name);
     char rendered[16];
-    FormatBounded(rendered, sizeof rendered, "%d", entry.number);
+    FormatInto(rendered, sizeof rendered, "%d", entry.number);
     entry.canonical = strcmp(rendered, entry.name) == 0;
     ++PreloadCount;
   }
@@ -166,17 +157,10 @@ bool ReadMachineLayouts() {
 
 }  // namespace
 
-void FormatBounded(char* buffer, size_t size, const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  FormatList(buffer, size, format, arguments);
-  va_end(arguments);
-}
-
 void SetLayoutError(const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  FormatList(LayoutErrorText, sizeof LayoutErrorText, format, arguments);
+  FormatText(LayoutErrorText, sizeof LayoutErrorText, format, arguments);
   va_end(arguments);
 }
 

@@ -32,14 +32,6 @@ int CopyBounded(char* dest, size_t destSize, const char* text) {
   return (int)length;
 }
 
-int FormatInto(char* dest, size_t destSize, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  int length = FormatText(dest, destSize, format, args);
-  va_end(args);
-  return length;
-}
-
 int ShowFormatted(const char* caption, UINT style, const char* format, va_list args) {
   char formatted[5500];
   FormatText(formatted, sizeof formatted, format, args);
@@ -137,4 +129,12 @@ int ShowWarningTitled(const char* caption, const char* format, ...) {
   int result = ShowFormatted(caption, MB_OK | MB_ICONEXCLAMATION, format, args);
   va_end(args);
   return result;
+}
+
+int FormatInto(char* dest, size_t destSize, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int length = FormatText(dest, destSize, format, args);
+  va_end(args);
+  return length;
 }

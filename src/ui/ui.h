@@ -15,6 +15,8 @@ extern char StatusLine[501];     // the status window's current line
 // A text that does not fit is cut at the end of dest; the result is the number of characters
 // stored.
 int FormatText(char* dest, size_t destSize, const char* format, va_list args);
+// FormatText with the values given directly.
+int FormatInto(char* dest, size_t destSize, const char* format, ...);
 // Turns the thread's last error into ErrorText; call it right after the failing call.
 WORD LastErrorText();
 // Copies source to dest (destSize bytes), each control character but CR and LF becoming CR LF.
