@@ -31,4 +31,4 @@ set(WINE_ENVIRONMENT
     LOCPATH=${CMAKE_BINARY_DIR}/locale LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
 add_test(NAME wine.prefix
          COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-prefix ${WINE_PREFIX} win64 ${CMAKE_BINARY_DIR}/locale)
-set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine LABELS "contract;e2e" RUN_SERIAL TRUE)
+set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine LABELS contract RUN_SERIAL TRUE)

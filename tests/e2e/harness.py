@@ -60,6 +60,8 @@ DEFAULT_INSTALLATION = {
     "product_files": AUXILIARY_FILES,
     "user_files": (),  # files of the user's own in the product folder
     "uninstall_entry": True,
+    # Entries of other programs; one whose name differs only in the version must stay.
+    "other_uninstall_entries": ("Tastaturbelegung Deutsch (R7-Belegung V1.05)",),
 }
 
 # ---- Architectures ---------------------------------------------------------------------------
@@ -227,6 +229,8 @@ def stage(prefix, installation, program):
                            ("DisplayIcon", arch.product + "\\" + DIAGRAM + ".ico"),
                            ("InstallLocation", arch.product), ("UninstallString", command)):
             system.set_string(entry, name, data)
+    for name in inst["other_uninstall_entries"]:
+        system.set_string(arch.uninstall_key + "\\" + name, "DisplayName", name)
     system.save()
 
     user = wine_registry.RegistryFile(os.path.join(prefix.path, "user.reg"))
