@@ -64,9 +64,20 @@ std::string ToCp1252(const wchar_t* text) {
   return result;
 }
 
-std::string WindowText(HWND window) {
+// The title of a top-level window. For a window of another process the system hands out the
+// stored title without sending WM_GETTEXT, so a program that is busy and pumps no messages does
+// not hold the driver up.
+std::string WindowTitle(HWND window) {
+  wchar_t text[1024] = {0};
+  GetWindowTextW(window, text, sizeof text / sizeof text[0]);
+  return ToCp1252(text);
+}
+
+// The text of a control of a message box: asked with WM_GETTEXT, which the box's modal loop
+// answers.
+std::string ControlText(HWND control) {
   wchar_t text[8192] = {0};
-  SendMessageTimeoutW(window, WM_GETTEXT, sizeof text / sizeof text[0], (LPARAM)text,
+  SendMessageTimeoutW(control, WM_GETTEXT, sizeof text / sizeof text[0], (LPARAM)text,
                       SMTO_ABORTIFHUNG, 2000, nullptr);
   text[sizeof text / sizeof text[0] - 1] = 0;
   return ToCp1252(text);
@@ -376,8 +387,8 @@ void HandleBox(HWND box, const Options& options) {
     if (!answer.empty() && !fits) note = "answer '" + answer + "' does not fit the buttons";
     if (!fits) answer = question ? "no" : "ok";
   }
-  Record("{\"kind\":\"box\",\"caption\":" + Json(WindowText(box)) +
-         ",\"text\":" + Json(WindowText(GetDlgItem(box, 0xFFFF))) +
+  Record("{\"kind\":\"box\",\"caption\":" + Json(WindowTitle(box)) +
+         ",\"text\":" + Json(ControlText(GetDlgItem(box, 0xFFFF))) +
          ",\"owner\":" + Json(owner != nullptr ? ClassName(owner) : "none") +
          ",\"icon\":\"" + icon + "\",\"buttons\":[" + buttons + "],\"answer\":\"" + answer +
          "\",\"role\":\"" + Role(pid) + "\"" + (note.empty() ? "" : ",\"note\":" + Json(note)) +
@@ -432,7 +443,7 @@ void PollWindows(const Options& options) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     Record("{\"kind\":\"window\",\"class\":" + Json(ClassName(window)) + ",\"title\":" +
-           Json(WindowText(window)) + ",\"rect\":[" + std::to_string(r.left) + "," +
+           Json(WindowTitle(window)) + ",\"rect\":[" + std::to_string(r.left) + "," +
            std::to_string(r.top) + "," + std::to_string(r.right) + "," + std::to_string(r.bottom) +
            "],\"role\":\"" + Role(pid) + "\"}");
   }
