@@ -330,7 +330,7 @@ def wine_environment(prefix, locale_dir, display):
 
 def run_program(prefix, driver, locale_dir, log_path, args=None, answers=None, mode="script",
                 holds=(), screenshot=None, timeout=60, display=None, program=None,
-                window_class=PROGRAM_NAME):
+                window_class=PROGRAM_NAME, cwd=None):
     """Starts the program (by default the installed uninstaller in its product folder) under the
     box driver and waits until every Wine process of the prefix has ended. Returns the
     transcript records.
@@ -340,6 +340,8 @@ def run_program(prefix, driver, locale_dir, log_path, args=None, answers=None, m
     holds: Windows paths of files that the driver holds open during the run.
     screenshot: a PNG file to write with the screen as it is when the first question is open.
     display: an X display to use; by default the run gets an X server of its own, 1920x1080.
+    cwd: the working directory the program starts in; by default the system folder, as when
+    Windows' list of installed programs starts it.
     """
     arch = prefix.arch
     program = program or arch.product + "\\" + PROGRAM_FILE
@@ -348,7 +350,7 @@ def run_program(prefix, driver, locale_dir, log_path, args=None, answers=None, m
     shutil.copyfile(driver, os.path.join(work, "boxdriver.exe"))
     transcript = os.path.join(work, "transcript.jsonl")
     command = ["wine", r"C:\e2e\boxdriver.exe", "--transcript", r"C:\e2e\transcript.jsonl",
-               "--program", program, "--cwd", arch.system, "--window-class", window_class,
+               "--program", program, "--cwd", cwd or arch.system, "--window-class", window_class,
                "--timeout-ms", str(int(timeout * 1000 * 0.75))]
     if args is not None:
         command += ["--args", args]

@@ -136,7 +136,8 @@ def run_one(scenario, arch, options):
     records = harness.run_program(
         prefix, options.driver, options.locale, log_path, args=scenario.get("args"),
         answers=answers, holds=harness.fill(scenario.get("holds", []), values),
-        program=program, window_class=window_class, timeout=options.timeout)
+        program=program, window_class=window_class, timeout=options.timeout,
+        cwd=harness.fill(scenario.get("cwd"), values))
     ran = time.monotonic()
     after = harness.state(prefix, key)
     problems = check(scenario, records, values, before, after)

@@ -6,6 +6,7 @@ Each scenario is a dict:
   args       the text after the quoted program path; None: no argument at all
   install    changes to harness.DEFAULT_INSTALLATION (the installer's leftovers)
   holds      files another process holds open (without FILE_SHARE_DELETE) during the run
+  cwd        the working directory the program starts in (default: the system folder)
   boxes      the message boxes in order, each with the answer the person gives; None: not
              checked, every box gets the cautious answer (No, OK)
   windows    the program's top-level windows of its class; None: not checked
