@@ -13,7 +13,8 @@ Each scenario is a dict:
   processes  roles of the processes: "started" (the installed program), "child" (its copy)
   exit_codes exit code per role (default 0 for every process)
   changes    the facts of harness.state() that differ afterwards; None: state not checked
-  pending    why the scenario cannot pass yet; it is then not registered with CTest
+  pending    why the scenario cannot pass yet; it is then not registered with CTest (remove
+             the entry once the program does what the scenario expects)
   arches     the prefixes it runs in (default both)
 
 Texts are compared byte for byte in Windows-1252. {system}, {syswow64}, {product}, {temp},
