@@ -5,7 +5,7 @@ target_include_directories(winsim PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(winsim PRIVATE -Wall -Wextra -Werror)
 
 add_library(program STATIC ${PROGRAM_SOURCES})
-target_include_directories(program PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(program PUBLIC ${CMAKE_SOURCE_DIR}/src PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 target_compile_options(program PRIVATE ${PROGRAM_COMPILE_OPTIONS})
 target_link_libraries(program PUBLIC winsim)
 

@@ -14,7 +14,16 @@ PALETTE = [
     (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
     (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
-TRANSPARENT, BLACK, DARK_GREY, LIGHT_GREY, WHITE, BLUE = None, 0, 8, 7, 15, 12
+TRANSPARENT, BLACK, NAVY, DARK_GREY, LIGHT_GREY, WHITE, BLUE = None, 0, 4, 8, 7, 15, 12
+
+
+# Per image size: key edge, gap between keys, keys per row, and the indent of each row (the
+# rows are staggered as on a real keyboard). Each size is drawn on its own pixel grid, so the
+# keys stay apart; scaling one drawing down merges them at 32x32.
+GEOMETRY = {
+    48: dict(key=5, gap=1, columns=6, indents=(0, 2, 4)),
+    32: dict(key=3, gap=1, columns=6, indents=(0, 1, 2)),
+}
 
 
 def draw_keyboard(size):
@@ -26,21 +35,36 @@ def draw_keyboard(size):
             for x in range(max(left, 0), min(right, size)):
                 pixels[y][x] = colour
 
-    unit = size / 48.0
-    s = lambda v: int(round(v * unit))
-    # The body: a dark outline around a grey board, lying in the lower two thirds.
-    fill(s(2), s(12), s(46), s(40), BLACK)
-    fill(s(3), s(13), s(45), s(39), DARK_GREY)
-    # Three rows of keys and a space bar; the key of the layout in blue.
-    key, gap = 5, 1
-    for row, offset, count in ((0, 5, 6), (1, 7, 6), (2, 9, 5)):
-        top = 15 + row * (key + gap)
-        for i in range(count):
-            left = offset + i * (key + gap)
-            colour = BLUE if (row, i) == (1, 2) else WHITE
-            fill(s(left), s(top), s(left + key), s(top + key - 1), colour)
-            fill(s(left), s(top + key - 1), s(left + key), s(top + key), LIGHT_GREY)
-    fill(s(12), s(33), s(36), s(37), WHITE)
+    g = GEOMETRY[size]
+    key, gap, columns, indents = g["key"], g["gap"], g["columns"], g["indents"]
+    pitch = key + gap
+    keys_width = columns * pitch - gap + max(indents)
+    keys_height = (len(indents) + 1) * pitch - gap  # the rows and the space bar
+    margin = gap + 1
+    width = keys_width + 2 * (margin + 1)
+    height = keys_height + 2 * (margin + 1)
+    left = (size - width) // 2
+    top = (size - height) // 2 + size // 16  # a little below the middle, as a board lies
+    # The board: a black outline, dark grey with a lighter rim along its top edge.
+    fill(left, top, left + width, top + height, BLACK)
+    fill(left + 1, top + 1, left + width - 1, top + height - 1, DARK_GREY)
+    fill(left + 1, top + 1, left + width - 1, top + 2, LIGHT_GREY)
+    x0, y0 = left + 1 + margin, top + 1 + margin
+
+    def draw_key(kl, kt, kr, kb, face):
+        fill(kl, kt, kr, kb, face)
+        fill(kl, kb - 1, kr, kb, LIGHT_GREY if face == WHITE else NAVY)  # the key's lower edge
+
+    for row, indent in enumerate(indents):
+        for column in range(columns):
+            kl = x0 + indent + column * pitch
+            kt = y0 + row * pitch
+            # The layout's own key stands out in blue: the middle of the home row.
+            face = BLUE if (row, column) == (1, columns // 2 - 1) else WHITE
+            draw_key(kl, kt, kl + key, kt + key, face)
+    space_top = y0 + len(indents) * pitch
+    draw_key(x0 + indents[1] + pitch, space_top, x0 + keys_width - indents[1] - pitch, space_top + key,
+             WHITE)
     return pixels
 
 
