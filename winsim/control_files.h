@@ -50,6 +50,10 @@ std::string Contents(const std::string& path);  // empty when there is no such f
 // Another process holds the file open without sharing: opening, overwriting and deleting it
 // fail with ERROR_SHARING_VIOLATION.
 void SetFileInUse(const std::string& path, bool inUse);
+// The process's current directory (default C:\Windows\system32); SetCurrentDirectoryA sets it,
+// as a process started in a folder has it. That folder cannot be removed: RemoveDirectoryA
+// fails with ERROR_SHARING_VIOLATION, as under Wine.
+std::string CurrentDirectory();
 // Paths given to MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT), in call order.
 const std::vector<std::string>& PendingDeletes();
 // Every open kernel handle as "<kind> <path>": kinds file, search, process, thread.

@@ -160,9 +160,16 @@ void FillFindData(const Entry& entry, WIN32_FIND_DATAA* data) {
   snprintf(data->cFileName, sizeof data->cFileName, "%s", entry.name.c_str());
 }
 
+// The process's current directory, as given and as a key of the tree. A folder that is some
+// process's current directory cannot be removed (the platform holds it open).
+std::string CurrentDirectoryText;
+std::string CurrentDirectoryKey;
+
 void ResetFiles() {
   Tree.clear();
   Pending.clear();
+  CurrentDirectoryText = "C:\\Windows\\system32";
+  CurrentDirectoryKey = Parse(CurrentDirectoryText.c_str(), false).key;
   detail::ResetFolders();
   for (const std::string& folder : detail::StandardFolders()) AddFoldersFor(folder);
 }
@@ -384,6 +391,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR pathName) {
   if (!entry->folder) return Fail(ERROR_DIRECTORY);
   if (path.root || (entry->attributes & FILE_ATTRIBUTE_READONLY)) return Fail(ERROR_ACCESS_DENIED);
   if (HasChildren(path.key)) return Fail(ERROR_DIR_NOT_EMPTY);
+  if (path.key == CurrentDirectoryKey) return Fail(ERROR_SHARING_VIOLATION);
   Tree.erase(path.key);
   return TRUE;
 }
@@ -502,3 +510,28 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD byte
   if (bytesRead) *bytesRead = (DWORD)count;
   return TRUE;
 }
+
+// Subject "*"; the folder must exist.
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR pathName) {
+  detail::Record("SetCurrentDirectoryA", Text(pathName));
+  uint32_t error;
+  if (detail::Injected("SetCurrentDirectoryA", "*", &error)) return Fail(error);
+  ParsedPath path = Parse(pathName, true);
+  Entry* entry = Find(path.key);
+  if (!path.valid || entry == nullptr) return Fail(MissingError(path));
+  if (!entry->folder) return Fail(ERROR_DIRECTORY);
+  CurrentDirectoryText = pathName;
+  CurrentDirectoryKey = path.key;
+  return TRUE;
+}
+
+DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+  DWORD length = (DWORD)CurrentDirectoryText.size();
+  if (buffer == nullptr || size <= length) return length + 1;
+  memcpy(buffer, CurrentDirectoryText.c_str(), length + 1);
+  return length;
+}
+
+namespace winsim {
+std::string CurrentDirectory() { return CurrentDirectoryText; }
+}  // namespace winsim

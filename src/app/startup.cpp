@@ -76,6 +76,10 @@ bool CheckStartAndRelocate() {
   modulePath[sizeof modulePath - 1] = 0;
 
   if (tempKnown && moduleLength > 0 && StartsWithIgnoringAsciiCase(modulePath, tempPath, strlen(tempPath))) {
+    // The copy inherits the working directory of whoever started the installed uninstaller,
+    // often the product folder itself (a double click there). A process's working directory
+    // cannot be removed, so the copy works from TEMP instead.
+    SetCurrentDirectoryA(tempPath);
     FormatInto(WindowTitle, sizeof WindowTitle, "%s V%s - Tastaturtreiber-Deinstallation", ProgramName,
                ProductVersionText);
     return true;

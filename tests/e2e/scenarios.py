@@ -83,15 +83,10 @@ REMOVED = {
 
 def refused_argument(name, args, reason):
     return {"name": name, "args": args, "boxes": [refusal(reason)], "windows": [],
-            "processes": ["started"], "changes": {},
-            "pending": "needs the start-up checks"}
+            "processes": ["started"], "changes": {}}
 
 
 SCENARIOS = [
-    # ---- What the program does today: it starts and ends with exit code 0 ----
-    {"name": "runs", "args": "a0010407", "boxes": None, "windows": None, "processes": None,
-     "changes": None},
-
     # ---- Refused arguments: one box without owner, nothing changed, no copy in TEMP ----
     refused_argument("refuse_no_argument", None, "(Angabe fehlt)"),
     refused_argument("refuse_two_arguments", "a0010407 b0010407", "(Angabe fehlt)"),
@@ -105,33 +100,28 @@ SCENARIOS = [
     # ---- The whole uninstallation ----
     {"name": "complete", "args": "a0010407",
      "boxes": [question(CONFIRM, "yes"), info(DONE)],
-     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": REMOVED,
-     "pending": "needs the uninstall sequence"},
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": REMOVED},
 
     # ---- Stops before anything is changed ----
     {"name": "no_at_confirmation", "args": "a0010407",
      "boxes": [question(CONFIRM, "no"), info("Deinstallation abgebrochen.")],
-     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED,
-     "pending": "needs the uninstall sequence"},
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED},
     {"name": "key_not_installed", "args": "b0010407",
      "boxes": [warning("Der Registry-Key des zu deinstallierenden Tastaturtreibers wurde nicht "
                        "gefunden.\nTreiber: " + LAYOUT_NAME + "Key: b0010407\nDLL: Quillmap.DLL")],
-     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED,
-     "pending": "needs the uninstall sequence"},
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED},
     {"name": "layout_file_missing", "args": "a0010407", "install": {"layout_file": None},
      "boxes": [warning("Der Registry-Key des zu deinstallierenden Tastaturtreibers enthält keine "
                        "Treiberdatei-Angabe.\nTreiber: " + LAYOUT_NAME +
                        "Key: a0010407\nDLL: Quillmap.DLL")],
-     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED,
-     "pending": "needs the uninstall sequence"},
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED},
     {"name": "other_driver", "args": "a0010407", "install": {"layout_file": "KBDFREMD.DLL"},
      "boxes": [warning("Der Registry-Key des zu deinstallierenden Tastaturtreibers enthält eine "
                        "andere Treiberdatei-Angabe als zum Zeitpunkt der Installation.\nAus "
                        "Sicherheitsgründen wird daher die Deinstallation jetzt nicht "
                        "durchgeführt.\nTreiber: " + LAYOUT_NAME + "Key: a0010407\nDLL bei "
                        "Installation: Quillmap.DLL\nDLL jetzt: KBDFREMD.DLL")],
-     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED,
-     "pending": "needs the uninstall sequence"},
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED},
     # Wine writes Preload value 1 at every start, so the only entry is the standard layout: the
     # check looks only at the number of entries.
     {"name": "only_layout", "args": "a0010407", "install": {"preload": {"1": "00000407"}},
@@ -139,31 +129,27 @@ SCENARIOS = [
                        "Tastaturbelegung derzeit als einzig auswählbare Belegung hinterlegt.\n"
                        "Bitte Wählen Sie dort erst eine andere Tastaturbelegung, bevor Sie die "
                        "hier gewählte deinstallieren.")],
-     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED,
-     "pending": "needs the uninstall sequence"},
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED},
 
     # ---- The driver file ----
     {"name": "driver_missing_no", "args": "a0010407", "install": {"driver_in_system": False},
      "boxes": [question(CONFIRM, "yes"),
                question("Problem bei Deinstallation von " + LAYOUT_NAME + ":\nTreiberdatei nicht "
                         "(mehr) vorhanden:\n  " + DRIVER_PATH + "\n\nTrotzdem fortfahren?", "no")],
-     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED,
-     "pending": "needs the uninstall sequence"},
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED},
     {"name": "driver_missing_yes", "args": "a0010407", "install": {"driver_in_system": False},
      "boxes": [question(CONFIRM, "yes"),
                question("Problem bei Deinstallation von " + LAYOUT_NAME + ":\nTreiberdatei nicht "
                         "(mehr) vorhanden:\n  " + DRIVER_PATH + "\n\nTrotzdem fortfahren?", "yes"),
                info(DONE)],
-     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": REMOVED,
-     "pending": "needs the uninstall sequence"},
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": REMOVED},
     {"name": "driver_in_use", "args": "a0010407", "holds": [DRIVER_PATH],
      "boxes": [question(CONFIRM, "yes"),
                file_warning("Folgende Datei kann nicht gelöscht werden:\n" + DRIVER_PATH +
                             "\n\n{error:32}"),
                info("Fehler bei Deinstallation von " + LAYOUT_NAME + ":\nFolgende Treiberdatei "
                     "konnte nicht gelöscht werden:\n  " + DRIVER_PATH)],
-     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED,
-     "pending": "needs the uninstall sequence"},
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": UNCHANGED_BUT_COPIED},
 
     # ---- Later failures are reported and the removal goes on ----
     {"name": "user_file_in_product_folder", "args": "a0010407",
@@ -177,8 +163,7 @@ SCENARIOS = [
                info(DONE)],
      "windows": [STATUS_WINDOW], "processes": RELOCATED,
      "changes": dict(REMOVED, **{"product folder": True,
-                                 "files in the product folder": ["Notizen.txt"]}),
-     "pending": "needs the uninstall sequence"},
+                                 "files in the product folder": ["Notizen.txt"]})},
 ]
 
 # The box driver itself, on a stand-in program with known boxes (tests/e2e/sampleboxes.cpp).

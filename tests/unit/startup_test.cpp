@@ -187,6 +187,7 @@ TEST_F(StartUp, TheCopyInTempGoesOnWithItsTitleAndRedirectionStillOff) {
   EXPECT_TRUE(CheckStartAndRelocate());
   EXPECT_STREQ("a0010407", TargetLayoutKey);
   EXPECT_STREQ("Uninstall_Quillmap V1.06 - Tastaturtreiber-Deinstallation", WindowTitle);
+  EXPECT_EQ(TempFolder, winsim::CurrentDirectory());
   EXPECT_TRUE(winsim::CallsNamed("CopyFileA").empty());
   EXPECT_TRUE(winsim::ProcessStarts().empty());
   EXPECT_TRUE(winsim::FsRedirectionDisabled());

@@ -268,6 +268,8 @@ TEST_F(Uninstall, GoesOnToTheEnd) {
         Done()},
        {{}, true}},
       {"shortcut missing", [] { DeleteFileA(Shortcut); }, {}, {Confirmation(), Done()}, {}},
+      {"started with the product folder as working directory", [] { SetCurrentDirectoryA(ProductFolder); }, {},
+       {Confirmation(), Done()}, {}},
       {"auxiliary file in use",
        [&pdf] { winsim::SetFileInUse(pdf, true); },
        {},
