@@ -102,6 +102,12 @@ SCENARIOS = [
      "boxes": [question(CONFIRM, "yes"), info(DONE)],
      "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": REMOVED},
 
+    # Started from Explorer in the product folder: that folder is the working directory the
+    # copy in TEMP inherits, and must still be removable.
+    {"name": "started_in_product_folder", "args": "a0010407", "cwd": "{product}",
+     "boxes": [question(CONFIRM, "yes"), info(DONE)],
+     "windows": [STATUS_WINDOW], "processes": RELOCATED, "changes": REMOVED},
+
     # ---- Stops before anything is changed ----
     {"name": "no_at_confirmation", "args": "a0010407",
      "boxes": [question(CONFIRM, "no"), info("Deinstallation abgebrochen.")],
