@@ -17,7 +17,8 @@
 //   {"kind":"process", "pid":N, "image":..., "role":"started"|"child"}
 //   {"kind":"window", "class":..., "title":..., "rect":[left,top,right,bottom], "role":...}
 //   {"kind":"box", "caption":..., "text":..., "owner":CLASS|"none", "icon":KIND,
-//    "buttons":[...], "answer":..., "role":...}
+//    "buttons":[...], "answer":..., "role":..., "seen":MS}   (MS: milliseconds from the start
+//    of the program until the box was first seen)
 //   {"kind":"exit", "pid":N, "code":N}
 //   {"kind":"end", "reason":"processes ended"|"timeout"}
 // KIND is information, exclamation, question, error, none, or unknown; it is found by comparing
@@ -104,6 +105,16 @@ std::string Json(const std::string& bytes) {
     }
   }
   return out + "\"";
+}
+
+// Milliseconds since the program was started, for the timings of tools/bench.
+LARGE_INTEGER LaunchCounter;
+
+double SinceLaunch() {
+  LARGE_INTEGER frequency, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&now);
+  return 1000.0 * (double)(now.QuadPart - LaunchCounter.QuadPart) / (double)frequency.QuadPart;
 }
 
 void Record(const std::string& line) {
@@ -350,7 +361,7 @@ BOOL CALLBACK CollectBoxes(HWND window, LPARAM list) {
   return TRUE;
 }
 
-void HandleBox(HWND box, const Options& options) {
+void HandleBox(HWND box, const Options& options, double seen) {
   std::string buttons;
   std::vector<std::string> present;
   for (const Button& b : Buttons) {
@@ -392,7 +403,7 @@ void HandleBox(HWND box, const Options& options) {
          ",\"owner\":" + Json(owner != nullptr ? ClassName(owner) : "none") +
          ",\"icon\":\"" + icon + "\",\"buttons\":[" + buttons + "],\"answer\":\"" + answer +
          "\",\"role\":\"" + Role(pid) + "\"" + (note.empty() ? "" : ",\"note\":" + Json(note)) +
-         "}");
+         ",\"seen\":" + std::to_string(seen) + "}");
   if (options.watchOnly) return;
   for (const Button& b : Buttons)
     if (answer == b.name) PostMessageW(box, WM_COMMAND, MAKEWPARAM(b.id, BN_CLICKED), 0);
@@ -410,7 +421,7 @@ void PollBoxes(const Options& options) {
     for (HWND h : HandledBoxes) handled |= h == box;
     if (handled) continue;
     HandledBoxes.push_back(box);
-    HandleBox(box, options);
+    HandleBox(box, options, SinceLaunch());
   }
 }
 
@@ -553,6 +564,7 @@ int main(int argc, char** argv) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
+  QueryPerformanceCounter(&LaunchCounter);
   if (!CreateProcessA(options.program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       options.cwd.empty() ? nullptr : options.cwd.c_str(), &startup, &process)) {
     Record("{\"kind\":\"end\",\"reason\":\"start failed\",\"error\":" +
