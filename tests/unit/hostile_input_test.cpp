@@ -470,8 +470,10 @@ std::string CutToPathLimit(const std::string& path) { return path.substr(0, 259)
 
 std::vector<Row> FolderRows() {
   const std::string temp250 = Long("C:\\t", 249, 't') + "\\";
+  const std::string temp259 = Long("C:\\t", 259, 't');
   const std::string temp300 = Long("C:\\t", 299, 't') + "\\";
   const std::string tempFitting = Long("C:\\t", 236, 't') + "\\";  // the copy's path has 259 characters
+  const std::string deepModule = Long("C:\\d", 253, 'd') + "\\Uninstall_Quillmap.exe";
   const std::string longPrograms = Long("C:\\p", 249, 'p');
   const std::string longWindows = Long("C:\\w", 249, 'w');
   const std::string programs230 = Long("C:\\p", 230, 'p');
@@ -489,6 +491,13 @@ std::vector<Row> FolderRows() {
          winsim::SetTempPath(temp250);
        },
        {NoCopy()}, Unchanged(false)},
+      // The platform ends TEMP in a backslash; a path with no room left for one names no folder.
+      {"TEMP of 259 characters without its backslash", key,
+       [=] {
+         winsim::AddFolder(temp259);
+         winsim::SetTempPath(temp259);
+       },
+       {NoCopy()}, Unchanged(false)},
       {"TEMP beyond the path limit", key,
        [=] {
          winsim::AddFolder(temp300);
@@ -503,6 +512,11 @@ std::vector<Row> FolderRows() {
          winsim::SetTempPath(tempFitting);
        },
        {Confirmation(), Done()}, Uninstalled()},
+      // The platform cuts a module path beyond its buffer; the cut path names another file. The
+      // boxes' caption is the name that the cut path ends in.
+      {"program file deeper than the path limit", key, [=] { winsim::AddFile(deepModule, "MZ"); },
+       {NoCopy(CutToPathLimit(deepModule).substr(254))}, Unchanged(false), {}, {CutToPathLimit(deepModule)},
+       deepModule},
       {"Program Files too long for the product folder", key,
        [=] {
          winsim::AddFolder(longPrograms);
