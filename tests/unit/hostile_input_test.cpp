@@ -67,6 +67,11 @@ Box DriverMissing(const std::string& shown) {
 Box FileReport(const std::string& firstLine, const std::string& path, int code) {
   return {0x30, firstLine + "\n" + path + "\n\nFehlercode " + std::to_string(code), FileCaption, true};
 }
+Box CannotRead(const std::string& key) {
+  return Warning("Der Registry-Key HKEY_CURRENT_USER\\" + key +
+                 " enthält einen Wert, den die Deinstallation nicht als Text lesen kann.\nSie würde ihn beim "
+                 "Neuschreiben des Keys verlieren; es wurde nichts geändert.");
+}
 
 // ---- What a row leaves -------------------------------------------------------------------------
 
@@ -328,7 +333,9 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, HostileInput, ::testing::ValuesIn(CommandL
 // The platform limits key names to 255 characters (Wine: 256), so a longer key cannot exist
 // there; the stand-in's staging bypasses the limit so that the 260-byte enumeration buffers meet
 // names of 259 and 260 characters, as a damaged hive could hold them. Value names have no such
-// limit.
+// limit. The user's Preload and Substitutes keys are replaced whole by the rewrite: a value in
+// them that the program cannot read as a text refuses the uninstall before anything changes,
+// as it would otherwise be lost.
 
 std::string MachineKey(const std::string& name) { return std::string(Layouts) + "\\" + name; }
 
@@ -364,7 +371,7 @@ Box OtherDriver(const std::string& file) {
 std::vector<Row> RegistryRows() {
   const std::string german256 = Long("a0020407", 256, 'x'), german259 = Long("a0020407", 259, 'x'),
                     german260 = Long("a0020407", 260, 'x');
-  const std::string name259 = Long("v", 259, 'v');
+  const std::string name259 = Long("v", 259, 'v'), name260 = Long("v", 260, 'v');
   const std::string text260(260, 'z');
   const Box layoutKeyNotDeleted =
       Warning(std::string("Warnung:\nFehler beim Löschen des Registry-Keys ") + LayoutsPath + " - a0010407");
@@ -405,9 +412,22 @@ std::vector<Row> RegistryRows() {
       {"Preload value name of 259 characters is renumbered", key,
        [=] { winsim::SetRegistryString(Preload, name259, "a0050407"); },
        {Confirmation(), Done()}, Uninstalled({{"1", "00000407"}, {"2", "a0050407"}})},
+      {"Preload value name of 260 characters", key, [=] { winsim::SetRegistryString(Preload, name260, "a0050407"); },
+       {CannotRead("Keyboard Layout\\Preload")}, Unchanged(true)},
       {"Preload data of 260 bytes without terminator is kept whole", key,
        [=] { winsim::SetRegistryValue(Preload, "3", REG_SZ, text260); },
        {Confirmation(), Done()}, Uninstalled({{"1", "00000407"}, {"2", text260}})},
+      {"Preload data of 261 bytes", key, [=] { winsim::SetRegistryString(Preload, "3", text260); },
+       {CannotRead("Keyboard Layout\\Preload")}, Unchanged(true)},
+      {"Preload value of type REG_DWORD", key,
+       [] { winsim::SetRegistryValue(Preload, "3", REG_DWORD, std::string("\x07\x04\x00\x00", 4)); },
+       {CannotRead("Keyboard Layout\\Preload")}, Unchanged(true)},
+      {"Preload value of type REG_BINARY", key,
+       [] { winsim::SetRegistryValue(Preload, "3", REG_BINARY, "00000409"); },
+       {CannotRead("Keyboard Layout\\Preload")}, Unchanged(true)},
+      {"Preload value of type REG_MULTI_SZ", key,
+       [] { winsim::SetRegistryValue(Preload, "3", REG_MULTI_SZ, std::string("00000409\0a0050407\0\0", 19)); },
+       {CannotRead("Keyboard Layout\\Preload")}, Unchanged(true)},
       {"100 Preload values", key, [] { StagePreloadOf(100); }, {Confirmation(), Done()}, Uninstalled(PreloadOf(100))},
       {"101 Preload values", key, [] { StagePreloadOf(101); },
        {Warning("Die Liste der Tastaturbelegungen (HKEY_CURRENT_USER\\Keyboard Layout\\Preload) hat mehr als 100 "
@@ -427,6 +447,15 @@ std::vector<Row> RegistryRows() {
          winsim::SetRegistryString(Substitutes, name259, "a0050407");
        },
        {Confirmation(), Done()}, Uninstalled({{"1", "00000407"}, {"2", "d0010407"}}, {{"d0010407", "a0050407"}})},
+      {"Substitutes value name of 260 characters", key,
+       [=] { winsim::SetRegistryString(Substitutes, name260, "a0050407"); },
+       {CannotRead("Keyboard Layout\\Substitutes")}, Unchanged(true)},
+      {"Substitutes value of type REG_BINARY", key,
+       [] {
+         winsim::SetRegistryString(Preload, "3", "d0020407");
+         winsim::SetRegistryValue(Substitutes, "d0020407", REG_BINARY, "a0050407");
+       },
+       {CannotRead("Keyboard Layout\\Substitutes")}, Unchanged(true)},
 
       // The layout's "Layout File".
       {"Layout File of 260 bytes without terminator is another driver", key,
