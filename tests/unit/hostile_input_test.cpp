@@ -319,6 +319,10 @@ std::vector<Row> CommandLineRows() {
       {"tab inside the language part", Installed(u"a001\t407"), nullptr, {NotGerman("a001\r\n407")}, Unchanged(false)},
       {"tab in an eight-character key ending in 0407", Installed(u"a\t010407"), nullptr,
        {NotInstalled("a\r\n010407")}, Unchanged(true)},
+      // A key is found only among the names the registry enumerates, and no name holds a backslash.
+      {"key naming a path below the layouts key", Installed(u"a\\010407"),
+       [] { winsim::SetRegistryString(std::string(Layouts) + "\\a\\010407", "Layout File", "Quillmap.DLL"); },
+       {NotInstalled("a\\010407")}, Unchanged(true)},
       {"format conversions in the key are shown as they are", Installed(u"%s%s0407"), nullptr,
        {NotInstalled("%s%s0407")}, Unchanged(true)},
       {"empty command line", u"", nullptr, {NoKey()}, Unchanged(false)},
