@@ -60,11 +60,15 @@ const char16_t Cp1252High[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
+// Without WC_NO_BEST_FIT_CHARS the platform maps some characters outside the code page to a
+// look-alike; of those only the full-width forms of ASCII (U+FF01-U+FF5E) are modelled here.
+// Every other such UTF-16 unit, each half of a surrogate pair included, becomes '?'.
 char NarrowFromWide(char16_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return (char)c;
   for (int i = 0; i < 32; ++i) {
     if (Cp1252High[i] != 0 && Cp1252High[i] == c) return (char)(0x80 + i);
   }
+  if (c >= 0xFF01 && c <= 0xFF5E) return (char)(c - 0xFF01 + 0x21);
   return '?';
 }
 
@@ -138,7 +142,8 @@ HANDLE WINAPI GetCurrentProcess(void) { return (HANDLE)(intptr_t)-1; }
 
 // ---- Text -------------------------------------------------------------------------------------
 
-// CP_ACP is Windows-1252, as on a German system. Characters outside it become '?'. A result
+// CP_ACP is Windows-1252, as on a German system. Characters outside it become '?' or their
+// best fit (NarrowFromWide). Composition (WC_COMPOSITECHECK) is not modelled. A result
 // that does not fit the given size fails with ERROR_INSUFFICIENT_BUFFER and returns 0.
 int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR wideText, int wideLength, LPSTR narrowText,
                                int narrowSize, LPCSTR, PBOOL usedDefaultChar) {

@@ -70,12 +70,16 @@ bool CheckStartAndRelocate() {
   memset(modulePath, 0, sizeof modulePath);
   DWORD tempLength = GetTempPathA(sizeof tempPath, tempPath);
   // A TEMP path the platform could not deliver whole would make "\" or a cut folder the target.
+  // One with no room left for its backslash is emptied by AppendBackslash, and an empty TEMP
+  // path is the beginning of every module path.
   bool tempKnown = tempLength > 0 && tempLength < sizeof tempPath;
-  if (tempKnown) AppendBackslash(tempPath, sizeof tempPath);
+  if (tempKnown) tempKnown = AppendBackslash(tempPath, sizeof tempPath)[0] != 0;
+  // The platform cuts a module path longer than the buffer; the cut path names another file.
   DWORD moduleLength = GetModuleFileNameA(AppInstance, modulePath, sizeof modulePath);
   modulePath[sizeof modulePath - 1] = 0;
+  bool moduleKnown = moduleLength > 0 && moduleLength < sizeof modulePath;
 
-  if (tempKnown && moduleLength > 0 && StartsWithIgnoringAsciiCase(modulePath, tempPath, strlen(tempPath))) {
+  if (tempKnown && moduleKnown && StartsWithIgnoringAsciiCase(modulePath, tempPath, strlen(tempPath))) {
     // The copy inherits the working directory of whoever started the installed uninstaller,
     // often the product folder itself (a double click there). A process's working directory
     // cannot be removed, so the copy works from TEMP instead.
@@ -85,11 +89,12 @@ bool CheckStartAndRelocate() {
     return true;
   }
 
-  // The copy keeps the module's own file name. When TEMP plus that name does not fit a path,
-  // there is no place to copy to: that is reported like a failed copy.
+  // The copy keeps the module's own file name. When TEMP plus that name does not fit a path, or
+  // either is not known whole, there is nothing to copy or no place to copy to: that is
+  // reported like a failed copy.
   const char* fileName = FileNamePart(modulePath);
   size_t tempUsed = strlen(tempPath);
-  bool copyPathFits = tempKnown && tempUsed + strlen(fileName) < sizeof tempPath;
+  bool copyPathFits = tempKnown && moduleKnown && tempUsed + strlen(fileName) < sizeof tempPath;
   if (copyPathFits) memcpy(tempPath + tempUsed, fileName, strlen(fileName) + 1);
   if (!copyPathFits || !CopyFileReported(modulePath, tempPath)) {
     ShowWarning("Deinstallationsprogramm kann nicht in ein temporäres Verzeichnis kopiert werden, um sein Original löschen zu können");

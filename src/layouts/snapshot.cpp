@@ -26,6 +26,18 @@ const char* const GermanLanguages[] = {"0407", "0807", "0C07", "1407"};
 
 const char UserKeyFailedText[] = "Fehler beim Öffnen des Registry-Keys HKEY_CURRENT_USER\\%s";
 const char OutOfMemoryText[] = "Nicht genug Speicher für die Liste der Tastaturbelegungen.";
+const char UnreadableValueText[] =
+    "Der Registry-Key HKEY_CURRENT_USER\\%s enthält einen Wert, den die Deinstallation nicht als Text lesen kann.\n"
+    "Sie würde ihn beim Neuschreiben des Keys verlieren; es wurde nichts geändert.";
+
+// The rewrite replaces the user's Preload and Substitutes keys whole and writes texts back: a
+// value that cannot be read, or is not a text (REG_SZ), would be lost or changed. Such a value
+// stops the load before anything is changed.
+bool ReadUserValue(HKEY key, DWORD index, const char* path) {
+  if (RegistryEnumValue(key, index) && ValueType == REG_SZ) return true;
+  SetLayoutError(UnreadableValueText, path);
+  return false;
+}
 
 bool IsGermanLayoutKey(const char* name) {
   if (strlen(name) < 8) return false;
@@ -44,7 +56,10 @@ bool ReadPreload() {
   bool result = true;
   DWORD count = RegistryCountValues(preload);
   for (DWORD index = 0; index < count && result; ++index) {
-    if (!RegistryEnumValue(preload, index)) continue;
+    if (!ReadUserValue(preload, index, PreloadPath)) {
+      result = false;
+      break;
+    }
     // A longer list cannot be rewritten without losing the entries behind the hundredth: the
     // uninstall must refuse before it changes anything.
     if (PreloadCount >= CountOf(PreloadList)) {
@@ -82,7 +97,10 @@ bool ReadSubstitutes() {
   bool result = true;
   DWORD count = RegistryCountValues(substitutes);
   for (DWORD index = 0; index < count && result; ++index) {
-    if (!RegistryEnumValue(substitutes, index)) continue;
+    if (!ReadUserValue(substitutes, index, SubstitutesPath)) {
+      result = false;
+      break;
+    }
     for (uint32_t i = 0; i < PreloadCount; ++i) {
       if (strcmp(PreloadList[i].layout, ValueName) != 0) continue;
       PreloadList[i].substitute = HeapText(ValueData);

@@ -7,6 +7,7 @@
 char SubkeyName[260];
 char ValueName[260];
 char ValueData[261];
+DWORD ValueType;
 
 HKEY RegistryOpenKey(HKEY parent, const char* name) {
   HKEY key = nullptr;
@@ -64,10 +65,10 @@ bool RegistryEnumSubkey(HKEY key, DWORD index) {
 bool RegistryEnumValue(HKEY key, DWORD index) {
   memset(ValueName, 0, sizeof ValueName);
   memset(ValueData, 0, sizeof ValueData);
+  ValueType = REG_NONE;
   DWORD nameSize = sizeof ValueName;
   DWORD dataSize = sizeof ValueData - 1;
-  DWORD type;
-  return RegEnumValueA(key, index, ValueName, &nameSize, nullptr, &type, (BYTE*)ValueData,
+  return RegEnumValueA(key, index, ValueName, &nameSize, nullptr, &ValueType, (BYTE*)ValueData,
                        &dataSize) == ERROR_SUCCESS;
 }
 

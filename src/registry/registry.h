@@ -13,6 +13,7 @@ extern char ValueName[260];   // filled by RegistryEnumValue
 // Filled by RegistryEnumValue: up to 260 bytes of data; the extra byte stays zero, so the data
 // always reads as a terminated text.
 extern char ValueData[261];
+extern DWORD ValueType;  // filled by RegistryEnumValue: the value's type (REG_SZ, REG_DWORD, ...)
 
 HKEY RegistryOpenKey(HKEY parent, const char* name);           // KEY_READ; null on failure
 HKEY RegistryOpenKeyAllAccess(HKEY parent, const char* name);  // KEY_ALL_ACCESS; null on failure

@@ -136,6 +136,21 @@ TEST_F(Primitives, EnumValueDeliversTerminatedTextsAndSkipsWhatDoesNotFit) {
   RegCloseKey(key);
 }
 
+// The rewrite of the user's lists writes texts: the caller must see what is not one.
+TEST_F(Primitives, EnumValueDeliversTheType) {
+  winsim::SetRegistryValue(Scratch, "1 text", REG_SZ, std::string("00000407\0", 9));
+  winsim::SetRegistryValue(Scratch, "2 number", REG_DWORD, std::string("\x07\x04\x00\x00", 4));
+  winsim::SetRegistryValue(Scratch, "3 bytes", REG_BINARY, "00000409");
+  winsim::SetRegistryValue(Scratch, "4 texts", REG_MULTI_SZ, std::string("a\0b\0\0", 5));
+  HKEY key = OpenScratch();
+  const DWORD types[] = {REG_SZ, REG_DWORD, REG_BINARY, REG_MULTI_SZ};
+  for (DWORD index = 0; index < 4; ++index) {
+    ASSERT_TRUE(RegistryEnumValue(key, index)) << index;
+    EXPECT_EQ(types[index], ValueType) << ValueName;
+  }
+  RegCloseKey(key);
+}
+
 TEST_F(Primitives, EnumSubkeyFillsSubkeyName) {
   winsim::CreateRegistryKey("HKCU\\Software\\Scratch\\b0010407");
   winsim::CreateRegistryKey("HKCU\\Software\\Scratch\\A0010407");

@@ -11,49 +11,12 @@
 #include <vector>
 
 #include "app/app.h"
+#include "support/installation.h"
 #include "winsim/control.h"
 
 namespace {
 
-const char SystemDriver[] = "C:\\Windows\\system32\\Quillmap.DLL";
-const char Wow64Driver[] = "C:\\Windows\\SysWOW64\\Quillmap.DLL";
-const char ProductFolder[] = "C:\\Program Files\\R7-Tastatur";
-const char ProductFiles[][64] = {"Uninstall_Quillmap.exe", "Tastaturbelegung R7 Schaubild.pdf",
-                                 "Tastaturbelegung R7 Schaubild.ico"};
-const char Shortcut[] = "C:\\Users\\Tester\\Desktop\\Tastaturbelegung R7 Schaubild.LNK";
-const char TempCopy[] = "C:\\Users\\Tester\\AppData\\Local\\Temp\\Uninstall_Quillmap.exe";
-const char Layouts[] = "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts";
-const char TargetKey[] = "HKLM\\System\\CurrentControlSet\\Control\\Keyboard Layouts\\a0010407";
-const char Preload[] = "HKCU\\Keyboard Layout\\Preload";
-const char Substitutes[] = "HKCU\\Keyboard Layout\\Substitutes";
-const char UninstallKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char Entry[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tastaturbelegung Deutsch (R7-Belegung V1.06)";
-
-const char Layout[] = "Deutsch (R7-Belegung V1.06)";
-const char Caption[] = "Uninstall_Quillmap";
-const char FileCaption[] = "Tastaturtreiber-Deinstallation";
-
-std::string ProductFile(int index) { return std::string(ProductFolder) + "\\" + ProductFiles[index]; }
-
-// Every key and value below the two roots, as text, to compare a machine before and after.
-void DumpRegistry(const std::string& path, std::string& out) {
-  for (const winsim::RegistryValue& value : winsim::RegistryValues(path))
-    out += path + " : " + value.name + " = " + value.data + "\n";
-  for (const std::string& key : winsim::RegistrySubkeys(path)) DumpRegistry(path + "\\" + key, out);
-}
-
-std::string RegistryState() {
-  std::string out;
-  DumpRegistry("HKCU", out);
-  DumpRegistry("HKLM", out);
-  return out;
-}
-
-std::vector<std::string> StagedFiles() {
-  std::vector<std::string> files = {SystemDriver, Wow64Driver, Shortcut, TempCopy, ProductFolder};
-  for (int i = 0; i < 3; ++i) files.push_back(ProductFile(i));
-  return files;
-}
+using namespace installation;
 
 struct Box {
   UINT style;
@@ -72,27 +35,10 @@ Box FileReport(const std::string& firstLine, const std::string& path, int code) 
 
 class Uninstall : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ShutdownDone = false;
-    StatusWindowHandle = nullptr;
-    for (const std::string& file : StagedFiles()) {
-      if (file != ProductFolder) winsim::AddFile(file, "MZ");
-    }
-    winsim::SetRegistryString(Layouts + std::string("\\00000407"), "Layout File", "KBDGR.DLL");
-    winsim::SetRegistryString(TargetKey, "Layout File", "Quillmap.DLL");
-    winsim::SetRegistryString(TargetKey, "Layout Text", Layout);
-    winsim::SetRegistryString(Preload, "1", "00000407");
-    winsim::SetRegistryString(Preload, "2", "d0010407");
-    winsim::SetRegistryString(Substitutes, "d0010407", "a0010407");
-    winsim::SetRegistryString(Entry, "DisplayName", "Tastaturbelegung Deutsch (R7-Belegung V1.06)");
-    winsim::SetRegistryString(Entry + std::string("\\Details"), "Note", "below the entry");
-    winsim::SetRegistryString(UninstallKey + std::string("\\Other Program"), "DisplayName", "Other Program");
-  }
+  void SetUp() override { Stage(); }
 
   void Run() {
-    winsim::SetModuleFileName(TempCopy);
-    winsim::SetCommandLine(u"\"C:\\Users\\Tester\\AppData\\Local\\Temp\\Uninstall_Quillmap.exe\" a0010407");
-    EXPECT_EQ(0, WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL));
+    EXPECT_EQ(0, RunProgram(TempCopy, u"\"C:\\Users\\Tester\\AppData\\Local\\Temp\\Uninstall_Quillmap.exe\" a0010407"));
   }
 
   void ExpectBoxes(const std::vector<Box>& expected, const char* what) {
