@@ -366,16 +366,13 @@ TEST_F(Registry, QueryInfoCountsSubkeysAndValues) {
   RegCloseKey(empty);
 }
 
-// A key opened for reading cannot take values; Wine still creates subkeys through it.
+// A key opened for reading cannot take values. (Wine still creates subkeys through it, where
+// Windows asks for KEY_CREATE_SUB_KEY on the handle: the program never relies on that, and
+// the stand-in follows Windows there.)
 TEST_F(Registry, ReadHandleCannotSetValues) {
   HKEY key;
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ScratchPath, 0, KEY_READ, &key));
   EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueExA(key, "v", 0, REG_SZ, (const BYTE*)"a", 2));
-  HKEY created;
-  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(key, "new", 0, (LPSTR) "", 0, KEY_ALL_ACCESS, nullptr,
-                                           &created, nullptr));
-  RegCloseKey(created);
-  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "new"));
   RegCloseKey(key);
 }
 
