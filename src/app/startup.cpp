@@ -101,7 +101,11 @@ bool CheckStartAndRelocate() {
     RestoreFsRedirection();
     return false;
   }
-  if (!LaunchProgram(tempPath, Args[0])) {
+  // The copy splits its command line at blanks: a key with a blank in it reaches the copy as
+  // one argument only in quotes. Other keys go as they are.
+  char parameters[sizeof TargetLayoutKey + 2];
+  FormatInto(parameters, sizeof parameters, strchr(TargetLayoutKey, ' ') != nullptr ? "\"%s\"" : "%s", TargetLayoutKey);
+  if (!LaunchProgram(tempPath, parameters)) {
     ShowWarning("Deinstallationsprogramm kann Kopie im temporären Verzeichnis nicht starten, um sein Original löschen zu können");
     RestoreFsRedirection();
     return false;

@@ -208,4 +208,42 @@ TEST_F(StartUp, LongProgramNameCutsTheTitleInsideItsBuffer) {
   EXPECT_EQ(0, std::string(WindowTitle).find(name + " V1.06 - Tastatur"));
 }
 
+// The installed program and its copy split their command lines by the same rules: the copy must
+// find the key it was started with, whole and alone, whatever characters the key holds.
+struct Relaunch {
+  const char* what;
+  std::string argument;     // as Windows passes it to the installed program
+  std::string key;          // what both processes take as the key
+  std::string parameters;   // what follows the copy's quoted path on its command line
+};
+
+class KeyReachesTheCopy : public StartUp, public ::testing::WithParamInterface<Relaunch> {};
+
+TEST_P(KeyReachesTheCopy, AsTheOneArgument) {
+  const Relaunch& r = GetParam();
+  EXPECT_EQ(0, Run(r.argument));
+  EXPECT_TRUE(winsim::MessageBoxes().empty());
+  ASSERT_EQ(1u, winsim::ProcessStarts().size());
+  const std::string commandLine = winsim::ProcessStarts()[0].commandLine;
+  EXPECT_EQ(std::string("\"") + TempCopy + "\" " + r.parameters, commandLine);
+
+  winsim::Reset();
+  winsim::SetModuleFileName(TempCopy);
+  winsim::SetCommandLine(Wide(commandLine));
+  InitEnvironment();
+  EXPECT_EQ(1, ArgCount);
+  EXPECT_TRUE(CheckStartAndRelocate());
+  EXPECT_EQ(r.key, TargetLayoutKey);
+  EXPECT_TRUE(winsim::MessageBoxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, KeyReachesTheCopy,
+    ::testing::Values(Relaunch{"plain key", "a0010407", "a0010407", "a0010407"},
+                      Relaunch{"quoted key goes unquoted", "\"a0010407\"", "a0010407", "a0010407"},
+                      Relaunch{"quote inside the key", "a0\"10407", "a0\"10407", "a0\"10407"},
+                      Relaunch{"blank inside the key goes quoted", "\"a 010407\"", "a 010407", "\"a 010407\""},
+                      Relaunch{"leading blank goes quoted", "\" abc0407\"", " abc0407", "\" abc0407\""}),
+    CaseName<::testing::TestParamInfo<Relaunch>>);
+
 }  // namespace
