@@ -13,17 +13,7 @@ target_compile_options(Uninstall_Quillmap PRIVATE ${PROGRAM_COMPILE_OPTIONS} -Os
   $<$<COMPILE_LANGUAGE:CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=>)
 target_link_options(Uninstall_Quillmap PRIVATE ${WINDOWS_LINK_OPTIONS} -s -Wl,--gc-sections
   -Wl,--no-insert-timestamp)
-# shell32 is needed only once the key has passed its checks (the product folder and the
-# desktop): it is delay-loaded at its first call, so a refusal does not pay for loading it.
-# The loader then searches only the system folder (the program restricts that first thing).
-set(SHELL32_DELAY_LIB ${CMAKE_BINARY_DIR}/libshell32_delay.a)
-add_custom_command(OUTPUT ${SHELL32_DELAY_LIB}
-                   COMMAND i686-w64-mingw32-dlltool --kill-at --input-def ${CMAKE_SOURCE_DIR}/cmake/shell32-delay.def
-                           --output-delaylib ${SHELL32_DELAY_LIB}
-                   DEPENDS ${CMAKE_SOURCE_DIR}/cmake/shell32-delay.def)
-add_custom_target(shell32_delay DEPENDS ${SHELL32_DELAY_LIB})
-add_dependencies(Uninstall_Quillmap shell32_delay)
-target_link_libraries(Uninstall_Quillmap PRIVATE ${SHELL32_DELAY_LIB} advapi32 gdi32 user32 kernel32)
+target_link_libraries(Uninstall_Quillmap PRIVATE shell32 advapi32 gdi32 user32 kernel32)
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/program.rc APPEND PROPERTY OBJECT_DEPENDS
   ${CMAKE_SOURCE_DIR}/resources/version.h ${CMAKE_SOURCE_DIR}/resources/program.manifest
   ${CMAKE_SOURCE_DIR}/resources/program.ico)
