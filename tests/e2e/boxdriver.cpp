@@ -361,6 +361,14 @@ BOOL CALLBACK CollectBoxes(HWND window, LPARAM list) {
   return TRUE;
 }
 
+bool HasVisibleButton(HWND box) {
+  for (const Button& b : Buttons) {
+    HWND button = GetDlgItem(box, b.id);
+    if (button != nullptr && IsWindowVisible(button)) return true;
+  }
+  return false;
+}
+
 void HandleBox(HWND box, const Options& options, double seen) {
   std::string buttons;
   std::vector<std::string> present;
@@ -412,14 +420,16 @@ void HandleBox(HWND box, const Options& options, double seen) {
 void PollBoxes(const Options& options) {
   std::vector<HWND> boxes;
   EnumWindows(CollectBoxes, (LPARAM)&boxes);
+  // A box stays handled for as long as its window exists: while it closes, Wine may show it
+  // again for a moment without its buttons, which is not a new box.
   std::vector<HWND> still;
   for (HWND h : HandledBoxes)
-    if (IsWindow(h) && IsWindowVisible(h)) still.push_back(h);
+    if (IsWindow(h)) still.push_back(h);
   HandledBoxes = still;
   for (HWND box : boxes) {
     bool handled = false;
     for (HWND h : HandledBoxes) handled |= h == box;
-    if (handled) continue;
+    if (handled || !HasVisibleButton(box)) continue;  // one without buttons is not ready yet
     HandledBoxes.push_back(box);
     HandleBox(box, options, SinceLaunch());
   }
