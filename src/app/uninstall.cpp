@@ -82,21 +82,30 @@ bool UninstallIsSafe() {
     ShowWarning("In den Windows-Spracheinstellungen ist die zu deinstallierende Tastaturbelegung derzeit als einzig auswählbare Belegung hinterlegt.\nBitte Wählen Sie dort erst eine andere Tastaturbelegung, bevor Sie die hier gewählte deinstallieren.");
     return false;
   }
+  // A folder the platform did not deliver, or one too long to hold the driver's name, leaves
+  // files behind that the final report would call removed: refuse before anything changes.
+  char path[260];
+  if (!FilePathIn(path, SystemDir, DriverFileName) || (IsWow64 && !FilePathIn(path, SystemWow64Dir, DriverFileName)) ||
+      InstallDir[0] == 0) {
+    ShowWarning("Die Ordner der Installation konnten nicht ermittelt werden (nicht vorhanden oder zu lang).\nAus Sicherheitsgründen wird daher die Deinstallation jetzt nicht durchgeführt.\nSystemordner: %s\nProgrammordner: %s",
+                SystemDir, InstallDir);
+    return false;
+  }
   return true;
 }
 
 // The driver in the system directory; false when the sequence must stop here.
 bool RemoveDriverFile() {
   char path[260];
-  bool pathKnown = FilePathIn(path, SystemDir, DriverFileName);
-  if (pathKnown && FindFileInfo(path, &FileInfo)) {
+  FilePathIn(path, SystemDir, DriverFileName);  // known to fit: checked before the question
+  if (FindFileInfo(path, &FileInfo)) {
     if (DeleteFileReported(path)) return true;
     ShowInfo("Fehler bei Deinstallation von %s:\nFolgende Treiberdatei konnte nicht gelöscht werden:\n  %s",
              LayoutDisplayName, path);
     return false;
   }
   return AskYesNo("Problem bei Deinstallation von %s:\nTreiberdatei nicht (mehr) vorhanden:\n  %s\n\nTrotzdem fortfahren?",
-                  LayoutDisplayName, pathKnown ? path : DriverFileName) == IDYES;
+                  LayoutDisplayName, path) == IDYES;
 }
 
 // The second copy that 64-bit Windows keeps for 32-bit programs; removed without a word.

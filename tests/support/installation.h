@@ -13,6 +13,7 @@ namespace installation {
 
 const char SystemDriver[] = "C:\\Windows\\system32\\Quillmap.DLL";
 const char Wow64Driver[] = "C:\\Windows\\SysWOW64\\Quillmap.DLL";
+const char SystemFolder[] = "C:\\Windows\\system32\\";  // as the program holds it, with its backslash
 const char ProductFolder[] = "C:\\Program Files\\R7-Tastatur";
 const char ProductFiles[][64] = {"Uninstall_Quillmap.exe", "Tastaturbelegung R7 Schaubild.pdf",
                                  "Tastaturbelegung R7 Schaubild.ico"};

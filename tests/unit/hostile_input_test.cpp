@@ -60,9 +60,12 @@ Box NoCopy(const std::string& caption = Caption) {
           "zu können",
           caption};
 }
-Box DriverMissing(const std::string& shown) {
-  return Question(std::string("Problem bei Deinstallation von ") + Layout + ":\nTreiberdatei nicht (mehr) vorhanden:\n  " +
-                  shown + "\n\nTrotzdem fortfahren?");
+// The folders' texts as the box shows them: the system folder with its backslash, the product
+// folder without one; empty when the platform did not deliver them or they were too long.
+Box FoldersUnknown(const std::string& system, const std::string& programs) {
+  return Warning("Die Ordner der Installation konnten nicht ermittelt werden (nicht vorhanden oder zu lang).\nAus "
+                 "Sicherheitsgründen wird daher die Deinstallation jetzt nicht durchgeführt.\nSystemordner: " +
+                 system + "\nProgrammordner: " + programs);
 }
 Box FileReport(const std::string& firstLine, const std::string& path, int code) {
   return {0x30, firstLine + "\n" + path + "\n\nFehlercode " + std::to_string(code), FileCaption, true};
@@ -553,12 +556,14 @@ std::vector<Row> FolderRows() {
       {"program file deeper than the path limit", key, [=] { winsim::AddFile(deepModule, "MZ"); },
        {NoCopy(CutToPathLimit(deepModule).substr(254))}, Unchanged(false), {}, {CutToPathLimit(deepModule)},
        deepModule},
+      // Folders the platform does not deliver, or that cannot hold the product's names, would
+      // leave files behind that the final box calls removed: refused before the question.
       {"Program Files too long for the product folder", key,
        [=] {
          winsim::AddFolder(longPrograms);
          winsim::SetSpecialFolder(CSIDL_PROGRAM_FILES, longPrograms);
        },
-       {Confirmation(), Done()}, Uninstalled(uninstalledPreload, {}, productFolder), {}, 
+       {FoldersUnknown(SystemFolder, "")}, Unchanged(true), {},
        {CutToPathLimit(longPrograms + "\\R7-Tastatur")}},
       {"Program Files unknown and the Windows folder too long", key,
        [=] {
@@ -566,8 +571,7 @@ std::vector<Row> FolderRows() {
          winsim::AddFolder(longWindows);
          winsim::SetWindowsDirectory(longWindows);
        },
-       {Confirmation(), Done()}, Uninstalled(uninstalledPreload, {}, productFolder), {},
-       {longWindows + "\\Programme"}},
+       {FoldersUnknown(SystemFolder, "")}, Unchanged(true), {}, {longWindows + "\\Programme"}},
       {"product folder fits, its file names do not", key,
        [=] {
          winsim::AddFolder(folder242);
@@ -581,28 +585,21 @@ std::vector<Row> FolderRows() {
        Uninstalled(uninstalledPreload, {}, productFolder), {},
        {CutToPathLimit(folder242 + "\\Uninstall_Quillmap.exe"),
         CutToPathLimit(folder242 + "\\Tastaturbelegung R7 Schaubild.pdf")}},
-      {"system folder too long for the driver's name, No to going on", key,
+      {"system folder too long for the driver's name", key,
        [=] {
          winsim::AddFolder(longSystem);
          winsim::SetSystemDirectory(longSystem);
        },
-       {Confirmation(), DriverMissing("Quillmap.DLL")}, Unchanged(true), {IDYES, IDNO},
+       {FoldersUnknown(longSystem + "\\", ProductFolder)}, Unchanged(true), {},
        {CutToPathLimit(longSystem + "\\Quillmap.DLL")}},
-      {"system folder too long for the driver's name, Yes to going on", key,
-       [=] {
-         winsim::AddFolder(longSystem);
-         winsim::SetSystemDirectory(longSystem);
-       },
-       {Confirmation(), DriverMissing("Quillmap.DLL"), Done()}, Uninstalled(uninstalledPreload, {}, {SystemDriver}),
-       {IDYES, IDYES}, {CutToPathLimit(longSystem + "\\Quillmap.DLL")}},
       {"system folder not delivered", key, [] { winsim::FailCall("GetSystemDirectoryA", "*", ERROR_ACCESS_DENIED); },
-       {Confirmation(), DriverMissing("Quillmap.DLL"), Done()}, Uninstalled(uninstalledPreload, {}, {SystemDriver})},
+       {FoldersUnknown("", ProductFolder)}, Unchanged(true)},
       {"SysWOW64 folder too long for the driver's name", key,
        [=] {
          winsim::AddFolder(longWow64);
          winsim::SetSystemWow64Directory(longWow64);
        },
-       {Confirmation(), Done()}, Uninstalled(uninstalledPreload, {}, {Wow64Driver}), {},
+       {FoldersUnknown(SystemFolder, ProductFolder)}, Unchanged(true), {},
        {CutToPathLimit(longWow64 + "\\Quillmap.DLL")}},
       {"desktop too long for the shortcut's name", key,
        [=] {
