@@ -210,36 +210,14 @@ struct Pixels {
   std::vector<DWORD> data;
 };
 
-Pixels Capture(const RECT& rect) {
-  Pixels result;
-  result.width = rect.right - rect.left;
-  result.height = rect.bottom - rect.top;
-  if (result.width <= 0 || result.height <= 0) return result;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = result.width;
-  info.bmiHeader.biHeight = -result.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, result.width, result.height, screen, rect.left, rect.top, SRCCOPY);
-  GdiFlush();
-  result.data.assign((DWORD*)bits, (DWORD*)bits + result.width * result.height);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return result;
-}
-
-Pixels DrawReference(HICON icon, int width, int height, DWORD background) {
+// Runs draw(memory DC, screen DC, pixels) on a fresh 32-bit top-down bitmap of the given size
+// and returns what it holds afterwards.
+template <typename Draw>
+Pixels Render(int width, int height, Draw draw) {
   Pixels result;
   result.width = width;
   result.height = height;
+  if (width <= 0 || height <= 0) return result;
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = width;
@@ -251,8 +229,7 @@ Pixels DrawReference(HICON icon, int width, int height, DWORD background) {
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  for (int i = 0; i < width * height; ++i) ((DWORD*)bits)[i] = background;
-  DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+  draw(memory, screen, (DWORD*)bits);
   GdiFlush();
   result.data.assign((DWORD*)bits, (DWORD*)bits + width * height);
   SelectObject(memory, old);
@@ -260,6 +237,19 @@ Pixels DrawReference(HICON icon, int width, int height, DWORD background) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return result;
+}
+
+Pixels Capture(const RECT& rect) {
+  return Render(rect.right - rect.left, rect.bottom - rect.top, [&rect](HDC memory, HDC screen, DWORD*) {
+    BitBlt(memory, 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen, rect.left, rect.top, SRCCOPY);
+  });
+}
+
+Pixels DrawReference(HICON icon, int width, int height, DWORD background) {
+  return Render(width, height, [=](HDC memory, HDC, DWORD* bits) {
+    for (int i = 0; i < width * height; ++i) bits[i] = background;
+    DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+  });
 }
 
 // Writes the whole screen as a 24-bit BMP file.
