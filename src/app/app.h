@@ -45,6 +45,13 @@ extern char ProgramName[260];        // module file name without folder and exte
 // Splits the command line into Args/ArgCount and derives ProgramName. Called once.
 void InitEnvironment();
 
+// ---- Text helpers shared by the modules ----------------------------------------------------
+// Compares up to the terminator, or the first `length` bytes; A-Z and a-z compare equal, no
+// other letter is folded (as the platform compares keys and file names in this program).
+bool SameIgnoringAsciiCase(const char* a, const char* b, size_t length = (size_t)-1);
+// The file name part of a path: what follows its last colon, slash or backslash.
+const char* FileNamePart(const char* path);
+
 // ---- Start-up checks and the uninstall ---------------------------------------------------------
 extern char TargetLayoutKey[260];  // the eight-character key, set after the start-up checks
 extern char WindowTitle[260];      // the status window's title, set in the copy running in TEMP

@@ -54,16 +54,12 @@ void SplitCommandLine(const WCHAR* text) {
   }
 }
 
-bool IsPathSeparator(char c) { return c == ':' || c == '/' || c == '\\'; }
-
 void DeriveProgramName() {
   memset(ModulePath, 0, sizeof ModulePath);
   memset(ProgramName, 0, sizeof ProgramName);
   if (GetModuleFileNameA(AppInstance, ModulePath, sizeof ModulePath) == 0) ModulePath[0] = 0;
   ModulePath[sizeof ModulePath - 1] = 0;
-  size_t start = strlen(ModulePath);
-  while (start > 0 && !IsPathSeparator(ModulePath[start - 1])) --start;
-  strncpy(ProgramName, ModulePath + start, sizeof ProgramName - 1);
+  strncpy(ProgramName, FileNamePart(ModulePath), sizeof ProgramName - 1);
   for (size_t i = strlen(ProgramName); i > 1; --i) {
     if (ProgramName[i - 1] == '.') {
       ProgramName[i - 1] = 0;

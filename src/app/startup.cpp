@@ -14,25 +14,6 @@ char WindowTitle[260];
 
 namespace {
 
-// Compares the first `length` bytes, A-Z matching a-z and nothing else.
-bool StartsWithIgnoringAsciiCase(const char* text, const char* prefix, size_t length) {
-  for (size_t i = 0; i < length; ++i) {
-    char a = text[i], b = prefix[i];
-    if (a >= 'A' && a <= 'Z') a = (char)(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = (char)(b - 'A' + 'a');
-    if (a != b) return false;
-  }
-  return true;
-}
-
-const char* FileNamePart(const char* path) {
-  const char* name = path;
-  for (const char* p = path; *p != 0; ++p) {
-    if (*p == ':' || *p == '/' || *p == '\\') name = p + 1;
-  }
-  return name;
-}
-
 bool KeyIsAcceptable() {
   if (ArgCount != 1) {
     ShowWarning("Deinstallationsprogramm nicht mit gültigem Registry-Key die Tastatur aufgerufen (Angabe fehlt)");
@@ -79,7 +60,7 @@ bool CheckStartAndRelocate() {
   modulePath[sizeof modulePath - 1] = 0;
   bool moduleKnown = moduleLength > 0 && moduleLength < sizeof modulePath;
 
-  if (tempKnown && moduleKnown && StartsWithIgnoringAsciiCase(modulePath, tempPath, strlen(tempPath))) {
+  if (tempKnown && moduleKnown && SameIgnoringAsciiCase(modulePath, tempPath, strlen(tempPath))) {
     // The copy inherits the working directory of whoever started the installed uninstaller,
     // often the product folder itself (a double click there). A process's working directory
     // cannot be removed, so the copy works from TEMP instead.
@@ -92,10 +73,7 @@ bool CheckStartAndRelocate() {
   // The copy keeps the module's own file name. When TEMP plus that name does not fit a path, or
   // either is not known whole, there is nothing to copy or no place to copy to: that is
   // reported like a failed copy.
-  const char* fileName = FileNamePart(modulePath);
-  size_t tempUsed = strlen(tempPath);
-  bool copyPathFits = tempKnown && moduleKnown && tempUsed + strlen(fileName) < sizeof tempPath;
-  if (copyPathFits) memcpy(tempPath + tempUsed, fileName, strlen(fileName) + 1);
+  bool copyPathFits = tempKnown && moduleKnown && AppendText(tempPath, sizeof tempPath, FileNamePart(modulePath));
   if (!copyPathFits || !CopyFileReported(modulePath, tempPath)) {
     ShowWarning("Deinstallationsprogramm kann nicht in ein temporäres Verzeichnis kopiert werden, um sein Original löschen zu können");
     RestoreFsRedirection();

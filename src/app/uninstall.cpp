@@ -29,12 +29,11 @@ const AuxiliaryFile AuxiliaryFiles[] = {
 // path could name another file.
 bool JoinPath(char (&path)[260], const char* first, const char* second, const char* third = "") {
   path[0] = 0;
-  size_t lengths[3] = {strlen(first), strlen(second), strlen(third)};
-  if (lengths[0] + lengths[1] + lengths[2] >= sizeof path) return false;
-  memcpy(path, first, lengths[0]);
-  memcpy(path + lengths[0], second, lengths[1]);
-  memcpy(path + lengths[0] + lengths[1], third, lengths[2] + 1);
-  return true;
+  if (AppendText(path, sizeof path, first) && AppendText(path, sizeof path, second) &&
+      AppendText(path, sizeof path, third))
+    return true;
+  path[0] = 0;
+  return false;
 }
 
 // A file in a folder the platform did not deliver would be looked up in the current folder.
@@ -44,16 +43,6 @@ bool FilePathIn(char (&path)[260], const char* folder, const char* name, const c
     return false;
   }
   return JoinPath(path, folder, name, extension);
-}
-
-bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    char x = *a, y = *b;
-    if (x >= 'A' && x <= 'Z') x = (char)(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = (char)(y - 'A' + 'a');
-    if (x != y) return false;
-    if (x == 0) return true;
-  }
 }
 
 // The checks before anything is changed; false after a refusal has been shown.
@@ -73,7 +62,7 @@ bool UninstallIsSafe() {
                 LayoutDisplayName, TargetLayoutKey, DriverBaseName);
     return false;
   }
-  if (!EqualsIgnoringAsciiCase(layoutFile, DriverFileName)) {
+  if (!SameIgnoringAsciiCase(layoutFile, DriverFileName)) {
     ShowWarning("Der Registry-Key des zu deinstallierenden Tastaturtreibers enthält eine andere Treiberdatei-Angabe als zum Zeitpunkt der Installation.\nAus Sicherheitsgründen wird daher die Deinstallation jetzt nicht durchgeführt.\nTreiber: %sKey: %s\nDLL bei Installation: %s.DLL\nDLL jetzt: %s",
                 LayoutDisplayName, TargetLayoutKey, DriverBaseName, layoutFile);
     return false;

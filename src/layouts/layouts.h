@@ -58,5 +58,3 @@ bool WriteLayoutLists();
 void SetLayoutError(const char* format, ...);
 // A copy on the process heap that lives to the end of the run; null when memory is short.
 const char* HeapText(const char* text);
-// Layout keys compare without regard to the case of A-Z.
-bool SameLayoutKey(const char* a, const char* b);

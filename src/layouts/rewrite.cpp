@@ -37,7 +37,7 @@ Positions FindPositions() {
   Positions found = {-1, -1, -1};
   for (uint32_t i = 0; i < PreloadCount; ++i) {
     const PreloadEntry& entry = PreloadList[i];
-    if (entry.substitute != nullptr && SameLayoutKey(entry.substitute, TargetLayoutKey)) {
+    if (entry.substitute != nullptr && SameIgnoringAsciiCase(entry.substitute, TargetLayoutKey)) {
       found.target = (int32_t)i;
     }
     if (IsStandardLayoutKey(entry.layout)) found.standard = (int32_t)i;

@@ -55,7 +55,7 @@ bool ReadPreload() {
   }
   bool result = true;
   DWORD count = RegistryCountValues(preload);
-  for (DWORD index = 0; index < count && result; ++index) {
+  for (DWORD index = 0; index < count; ++index) {
     if (!ReadUserValue(preload, index, PreloadPath)) {
       result = false;
       break;
@@ -145,7 +145,7 @@ bool ReadMachineLayouts() {
   }
   bool result = true;
   DWORD count = RegistryCountSubkeys(layouts);
-  for (DWORD index = 0; index < count && result; ++index) {
+  for (DWORD index = 0; index < count; ++index) {
     if (!RegistryEnumSubkey(layouts, index) || !IsGermanLayoutKey(SubkeyName)) continue;
     if (LayoutCount >= CountOf(LayoutCatalog)) {
       SetLayoutError(
@@ -155,7 +155,7 @@ bool ReadMachineLayouts() {
       result = false;
       break;
     }
-    if (SameLayoutKey(TargetLayoutKey, SubkeyName)) TargetIndex = (int32_t)LayoutCount;
+    if (SameIgnoringAsciiCase(TargetLayoutKey, SubkeyName)) TargetIndex = (int32_t)LayoutCount;
     InstalledLayout& entry = LayoutCatalog[LayoutCount];
     entry.key = HeapText(SubkeyName);
     if (entry.key == nullptr) {
@@ -187,15 +187,6 @@ const char* HeapText(const char* text) {
   char* copy = (char*)HeapAlloc(GetProcessHeap(), 0, size);
   if (copy != nullptr) memcpy(copy, text, size);
   return copy;
-}
-
-bool SameLayoutKey(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    char x = (*a >= 'A' && *a <= 'Z') ? (char)(*a - 'A' + 'a') : *a;
-    char y = (*b >= 'A' && *b <= 'Z') ? (char)(*b - 'A' + 'a') : *b;
-    if (x != y) return false;
-    if (x == 0) return true;
-  }
 }
 
 bool IsStandardLayoutKey(const char* key) {

@@ -57,12 +57,14 @@ class Registry : public ::testing::Test {
         << name;
   }
 
-  std::vector<std::string> SubkeyNames() {
+  // Every name the enumeration gives, in its order, until it says there are no more.
+  template <typename Enumerate>
+  std::vector<std::string> Names(Enumerate enumerate) {
     std::vector<std::string> names;
     for (DWORD i = 0;; ++i) {
       char name[300];
       DWORD size = sizeof name;
-      LONG status = RegEnumKeyExA(scratch, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+      LONG status = enumerate(i, name, &size);
       if (status != ERROR_SUCCESS) {
         EXPECT_EQ(ERROR_NO_MORE_ITEMS, status) << "index " << i;
         break;
@@ -72,19 +74,16 @@ class Registry : public ::testing::Test {
     return names;
   }
 
+  std::vector<std::string> SubkeyNames() {
+    return Names([this](DWORD i, char* name, DWORD* size) {
+      return RegEnumKeyExA(scratch, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
+  }
+
   std::vector<std::string> ValueNames() {
-    std::vector<std::string> names;
-    for (DWORD i = 0;; ++i) {
-      char name[300];
-      DWORD size = sizeof name;
-      LONG status = RegEnumValueA(scratch, i, name, &size, nullptr, nullptr, nullptr, nullptr);
-      if (status != ERROR_SUCCESS) {
-        EXPECT_EQ(ERROR_NO_MORE_ITEMS, status) << "index " << i;
-        break;
-      }
-      names.push_back(name);
-    }
-    return names;
+    return Names([this](DWORD i, char* name, DWORD* size) {
+      return RegEnumValueA(scratch, i, name, size, nullptr, nullptr, nullptr, nullptr);
+    });
   }
 
   // The index at which the value of this name enumerates; -1 when it does not.
